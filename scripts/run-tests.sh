@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds twice and runs every test in both:
+#   build/release  warnings as errors, optimised, benchmarks built
+#   build/asan     AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+RDZ_FORCE_APT=1 bash scripts/install-deps.sh
+
+jobs=${RDZ_JOBS:-2}
+
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DRDZ_WERROR=ON
+cmake --build build/release -j "$jobs"
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRDZ_WERROR=ON -DRDZ_SANITIZE=ON \
+      -DRDZ_BUILD_BENCH=OFF
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build/asan --output-on-failure -j "$jobs"
