@@ -1,0 +1,3 @@
+#include "engine/littlecms/TintLittleCMSErrorCode.h"
+
+int g_tintLittleCMSErrorCode = 0;
