@@ -104,6 +104,12 @@ int TColorConverter::Init() {
 }
 
 void TColorConverter::End() {
+    // The counts follow their sequences, so that nothing read between End and
+    // the next Init can index an emptied table. The channel layout survives.
+    nrExceptionInks = 0;
+    nrImageExceptionInks = 0;
+    nrInputInks = 0;
+    nrOutputInks = 0;
     exceptionInks.clear();
     imageExceptionInks.clear();
     inputOpacity.clear();

@@ -98,6 +98,9 @@ protected:
     const TGeneralColorConverterOptions& GetGeneralOptions() const;
 
 private:
+    /// Test-only window onto the private tables and helpers.
+    friend class TColorConverterInspector;
+
     int getExceptionIndex(inkt_t* ink);
     int getImageExceptionIndex(inkt_t* ink);
     /// True when at least four input inks are process inks (counted once per object).

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/kelt_db.h"
+#include "platform/kelt/MessageSink.h"
+#include "platform/kelt/kelt_builder.h"
+
+namespace {
+
+using rdz::kelt::InkSetup;
+
+std::vector<inkt_t*> DatabaseInks() {
+    std::vector<inkt_t*> out;
+    list_iterator_t it;
+    IDB_all_inks(&it);
+    void* item = nullptr;
+    while (SOL_next_item(&it, &item)) {
+        out.push_back(static_cast<inkt_t*>(item));
+    }
+    return out;
+}
+
+InkSetup Spot(const char* book, const char* name) {
+    InkSetup setup;
+    setup.book = book;
+    setup.name = name;
+    return setup;
+}
+
+TEST(KeltInks, MergeFindsStoredInkIgnoringCaseAndFreesTheNewcomer) {
+    rdz::kelt::ScopedDocument doc;
+    std::vector<inkt_t*> cmyk = rdz::kelt::AddCmykInks(doc, "Process");
+    inkbook_t* book = IDB_get_inkbook("PROCESS");
+    ASSERT_NE(nullptr, book);
+    EXPECT_STREQ("Process", IDB_get_inkbook_name(book));
+
+    inkt_t* ink = INK_create(book, "mAGENTA");
+    inkt_t* merged = IDB_merge_ink(&ink);  // ASan reports it if the newcomer leaks
+    EXPECT_EQ(cmyk[1], merged);
+    EXPECT_EQ(cmyk[1], ink);
+    EXPECT_EQ(4, IDB_count_inks());
+
+    // Merging a stored ink again gives it back untouched.
+    EXPECT_EQ(cmyk[1], IDB_merge_ink(&ink));
+    EXPECT_EQ(4, IDB_count_inks());
+}
+
+TEST(KeltInks, MergeAppendsUnknownInksAndTellsBooksApart) {
+    rdz::kelt::ScopedDocument doc;
+    inkt_t* bookCyan = rdz::kelt::AddInk(doc, Spot("Process", "Cyan"));
+    inkt_t* loose = INK_create(nullptr, "Cyan");
+    EXPECT_EQ(loose, IDB_merge_ink(&loose));  // no book is not the book "Process"
+    inkt_t* other = INK_create(IDB_get_inkbook("Process"), "Orange");
+    EXPECT_EQ(other, IDB_merge_ink(&other));
+    EXPECT_EQ((std::vector<inkt_t*>{bookCyan, loose, other}), DatabaseInks());
+
+    const char* bookName = nullptr;
+    const char* name = nullptr;
+    INK_get_group_and_name(loose, &bookName, &name);
+    EXPECT_STREQ("", bookName);
+    EXPECT_STREQ("Cyan", name);
+    INK_get_group_and_name(other, &bookName, &name);
+    EXPECT_STREQ("Process", bookName);
+    EXPECT_STREQ("Orange", name);
+    EXPECT_EQ(nullptr, IDB_get_inkbook("Unknown"));
+}
+
+TEST(KeltInks, MergeWithoutCurrentDocumentLeavesTheInkToTheCaller) {
+    ASSERT_EQ(nullptr, TheDoc);
+    inkt_t* ink = INK_create(nullptr, "Green");
+    EXPECT_EQ(nullptr, IDB_merge_ink(&ink));
+    EXPECT_EQ(0, IDB_count_inks());
+    ASSERT_NE(nullptr, ink);
+    EXPECT_STREQ("Green", ink->name);
+    rdz::kelt::FreeInk(ink);
+}
+
+TEST(KeltInks, KindsAndProcessName) {
+    rdz::kelt::ScopedDocument doc;
+    InkSetup setup = Spot("Book", "Varnish");
+    setup.kinds = rdz::kelt::InkVarnish | rdz::kelt::InkOpaque | rdz::kelt::InkTechnical;
+    inkt_t* varnish = rdz::kelt::AddInk(doc, setup);
+    inkt_t* black = rdz::kelt::AddCmykInks(doc, "Process", "ISO Coated")[3];
+    setup = Spot("", "Mystery");
+    setup.kinds = rdz::kelt::InkUnregistered;
+    inkt_t* mystery = rdz::kelt::AddInk(doc, setup);
+
+    EXPECT_TRUE(INK_is_varnish(varnish) && INK_is_opaque(varnish) && INK_is_technical(varnish));
+    EXPECT_FALSE(INK_is_unregistered(varnish));
+    EXPECT_TRUE(INK_is_unregistered(mystery));
+    EXPECT_FALSE(INK_is_opaque(mystery));
+
+    const char* process = "untouched";
+    EXPECT_EQ(1, INK_is_process(black, &process));
+    EXPECT_STREQ("ISO Coated", process);
+    EXPECT_EQ(0, INK_is_process(varnish, &process));
+    EXPECT_EQ(nullptr, process);
+    EXPECT_EQ(0, INK_is_process(varnish, nullptr));
+}
+
+TEST(KeltInks, RecordFieldsAndSetters) {
+    rdz::kelt::ScopedDocument doc;
+    InkSetup setup = Spot("Book", "Red");
+    setup.rgb[0] = 0.9f;
+    setup.rgb[1] = 0.1f;
+    setup.rgb[2] = 0.2f;
+    setup.hasCromValues = true;
+    setup.cromValues[0] = 0.25f;
+    setup.printingMethod = "Offset";
+    setup.inheritedValue = 2.5;
+    setup.attribute = 7;
+    inkt_t* red = rdz::kelt::AddInk(doc, setup);
+    EXPECT_EQ(red, rdz::kelt::AddInk(doc, Spot("BOOK", "red")));  // no duplicate
+
+    float rgb[3] = {};
+    INK_get_RGB(red, rgb);
+    EXPECT_FLOAT_EQ(0.1f, rgb[1]);
+    EXPECT_EQ(1, red->hasCromValues);
+    EXPECT_FLOAT_EQ(0.25f, red->cromValues[0]);
+    EXPECT_STREQ("Offset", red->printingmethod);
+    EXPECT_DOUBLE_EQ(2.5, red->inheritedValue);
+    EXPECT_EQ(7, red->attribute);
+
+    inkt_t* fresh = INK_create(red->book, "New");
+    EXPECT_EQ(nullptr, fresh->printingmethod);
+    INK_set_printingmethod(fresh, red->printingmethod);
+    INK_set_attribute(fresh, red->attribute);
+    EXPECT_STREQ("Offset", fresh->printingmethod);
+    EXPECT_NE(red->printingmethod, fresh->printingmethod);  // its own copy
+    EXPECT_EQ(7, fresh->attribute);
+    INK_set_printingmethod(fresh, nullptr);
+    EXPECT_EQ(nullptr, fresh->printingmethod);
+    rdz::kelt::FreeInk(fresh);
+}
+
+TEST(KeltInks, PrintWritesOneLine) {
+    rdz::kelt::ScopedDocument doc;
+    inkt_t* cyan = rdz::kelt::AddCmykInks(doc)[0];
+    rdz::kelt::SetInkKinds(cyan, rdz::kelt::InkProcess | rdz::kelt::InkOpaque, "CMYK");
+    rdz::kelt::SetInkRGB(cyan, 0.0f, 0.5f, 1.0f);
+    rdz::kelt::RecordingPrintSink print;
+    INK_print(cyan);
+    EXPECT_EQ("ink \"Process\" \"Cyan\" kinds=process,opaque rgb=0.000,0.500,1.000\n",
+              print.text());
+}
+
+}  // namespace
