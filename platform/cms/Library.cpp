@@ -1,0 +1,108 @@
+// TCMS_Init, TCMS_End, TCMS_GetLib and the stand-in's controls of them.
+#include <cstdio>
+#include <mutex>
+
+#include "host/CMS.h"
+#include "platform/cms/DatabaseLoader.h"
+#include "platform/cms/StandIn.h"
+#include "platform/cms/TCMSLibrary.h"
+
+namespace {
+
+struct LibraryState {
+    std::mutex mutex;
+    std::string folder;  // chosen folder; empty: the empty in-memory database
+    int inits = 0;
+    int ends = 0;
+    int open = 0;
+    std::shared_ptr<TCMSLibrary> lib;  // the open database, null while closed
+    std::vector<std::string> loadErrors;
+};
+
+LibraryState& State() {
+    static LibraryState state;
+    return state;
+}
+
+}  // namespace
+
+int TCMS_Init() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    ++state.inits;
+    ++state.open;
+    if (state.lib && state.lib->Folder() == state.folder)
+        return 0;
+
+    std::vector<std::string> errors;
+    state.lib = rdz::cms::LoadDatabase(state.folder, &errors);
+    for (const std::string& error : errors) {
+        std::fprintf(stderr, "CMS database %s: %s\n", state.folder.c_str(), error.c_str());
+    }
+    state.loadErrors = std::move(errors);
+    return 0;
+}
+
+int TCMS_End() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (state.open == 0)
+        return -1;
+    ++state.ends;
+    if (--state.open == 0)
+        state.lib.reset();
+    return 0;
+}
+
+std::shared_ptr<TCMSLibrary> TCMS_GetLib() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.lib;
+}
+
+namespace rdz::cms {
+
+void SetDatabaseFolder(const std::string& folder) {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.folder = folder;
+}
+
+std::string DatabaseFolder() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.folder;
+}
+
+int InitCount() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.inits;
+}
+
+int EndCount() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.ends;
+}
+
+int OpenCount() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.open;
+}
+
+void ResetCounts() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.inits = 0;
+    state.ends = 0;
+}
+
+std::vector<std::string> LoadErrors() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.loadErrors;
+}
+
+}  // namespace rdz::cms

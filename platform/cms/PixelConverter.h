@@ -1,0 +1,133 @@
+// The pixel conversion of a prepared Color Strategy: everything computed once
+// by TCMS_ColTransfInitConvert (LittleCMS transforms, per-ink tables, scratch
+// buffers), so that converting a row allocates nothing.
+//
+// Output channels are, in order: the destination's channels (what the ICC
+// transform computes), then every other output channel (spot inks of the
+// destination process, extra output inks, kept inks), which only advanced
+// items with explicit values and kept inks write to. Contributions to one
+// channel add up and are clamped to 100%.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/cms/LcmsHandles.h"
+#include "platform/cms/OverprintModel.h"
+
+class TProc;
+
+namespace rdz::cms {
+
+/// The LittleCMS transforms between a strategy's two processes, with the
+/// settings they were built for. Kept by a strategy across conversions when
+/// TCMS_ColTransfEndConvert is asked to keep its cache.
+class TransformSet {
+  public:
+    struct Settings {
+        std::shared_ptr<const TProc> source;
+        std::shared_ptr<const TProc> destination;
+        int renderingIntent = 3;  // as the CMS library numbers intents
+        bool blackPointCompensation = false;
+        int resolution = 0;
+        int blackGeneration = 0;
+        bool operator==(const Settings& other) const;
+    };
+
+    explicit TransformSet(Settings settings);
+
+    const Settings& GetSettings() const { return settings_; }
+    /// Same profile on both sides: process channels are copied unchanged.
+    bool Identity() const { return identity_; }
+    /// Source to destination, 8 bits per channel; null for an identity.
+    void* Direct(std::string* error);
+    /// Source to XYZ (16 bits) and L*a*b* (16 bits) to destination, for mixing.
+    void* ToXYZ(std::string* error);
+    void* FromLab(std::string* error);
+
+  private:
+    std::uint32_t Flags() const;
+    int BaseIntent() const;
+
+    Settings settings_;
+    bool identity_;
+    TransformHandle direct_;
+    TransformHandle toXYZ_;
+    TransformHandle fromLab_;
+};
+
+/// What each input channel does, decided by the strategy.
+struct ConvertPlan {
+    int nrInputs = 0;
+    int nrOutputs = 0;
+    /// Per source channel: the input channel that carries it, -1 for none.
+    std::vector<int> processInput;
+    struct Spot {
+        int input;
+        std::array<double, 3> lab;
+        double opacity;
+    };
+    std::vector<Spot> spots;  // in input order
+    struct Explicit {
+        int input;
+        std::vector<double> percent;  // per output channel
+    };
+    std::vector<Explicit> explicits;
+    struct Pass {
+        int input;
+        int output;
+    };
+    std::vector<Pass> passes;
+    int inMin = 0, inMax = 255, outMin = 0, outMax = 255;
+};
+
+class PixelConverter {
+  public:
+    /// Null with the reason in `*error` when a transform cannot be built.
+    static std::unique_ptr<PixelConverter> Create(ConvertPlan plan,
+                                                  std::shared_ptr<TransformSet> transforms,
+                                                  std::string* error);
+
+    /// Converts `n` pixels of plan.nrInputs bytes into `n` pixels of
+    /// plan.nrOutputs bytes.
+    void Convert(const unsigned char* in, unsigned char* out, int n);
+
+    const std::shared_ptr<TransformSet>& Transforms() const { return transforms_; }
+
+  private:
+    static constexpr int kChunk = 256;
+
+    PixelConverter(ConvertPlan plan, std::shared_ptr<TransformSet> transforms);
+    void ConvertChunk(const unsigned char* in, unsigned char* out, int n);
+    void Direct(const unsigned char* in, unsigned char* out, int n);
+    void Mix(const unsigned char* pixels, const unsigned char* process, unsigned char* out, int n);
+
+    ConvertPlan plan_;
+    std::shared_ptr<TransformSet> transforms_;
+    int nrSrc_ = 0;
+    int nrDst_ = 0;
+    void* direct_ = nullptr;   // owned by transforms_
+    void* toXYZ_ = nullptr;    // owned by transforms_
+    void* fromLab_ = nullptr;  // owned by transforms_
+    bool whole_ = false;       // the row goes through `direct_` as it is
+    bool complete_ = false;    // every source channel has an input
+    bool post_ = false;        // explicit values, kept inks, other channels or ranges
+    bool remapIn_ = false;
+    std::array<unsigned char, 256> inMap_{};
+    std::array<unsigned char, 256> outMap_{};
+    std::vector<SpotInkTable> spotTables_;
+    std::array<float, 3> paper_{{1.0f, 1.0f, 1.0f}};
+    LabEncoder labEncoder_;
+
+    // Scratch, sized once for kChunk pixels.
+    std::vector<unsigned char> inBuf_, procBuf_, iccBuf_, packIn_, packOut_;
+    std::vector<int> mixed_, plain_;
+    std::vector<std::uint16_t> xyz_, lab_;
+    std::vector<float> colour_;
+    std::vector<double> acc_;
+};
+
+}  // namespace rdz::cms

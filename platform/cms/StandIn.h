@@ -1,0 +1,52 @@
+// Controls of the CMS library stand-in that the real library does not have:
+// which database folder TCMS_Init opens, how often it was opened and ended,
+// what went wrong while loading, and a few views that tests and tools use.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TColTransf;
+
+namespace rdz::cms {
+
+/// Chooses the database folder that the next TCMS_Init opens. An empty path
+/// (the default) means an empty database held in memory. While the library
+/// is open, the next TCMS_Init reads the new folder; objects taken from the
+/// old database keep working.
+void SetDatabaseFolder(const std::string& folder);
+std::string DatabaseFolder();
+
+/// Number of TCMS_Init calls, of TCMS_End calls that matched an open
+/// TCMS_Init, and of initialisations still open. An unmatched TCMS_End
+/// returns -1 and is not counted.
+int InitCount();
+int EndCount();
+int OpenCount();
+/// Sets the init and end counts back to 0 (the open count is kept).
+void ResetCounts();
+
+/// Faults found when the current database was loaded, one text each, in the
+/// form "<file relative to the folder>: <field>: <fault>". They are also
+/// printed to standard error when the database is loaded.
+std::vector<std::string> LoadErrors();
+
+/// Kind of an output channel (the integer of TCMS::InkInfo from
+/// TCMS_ColTransfGetNamesOfOutputInks).
+enum OutputKind : int {
+    kProcessChannel = 0,  // a channel of the destination profile
+    kProcessSpotInk = 1,  // a spot ink of a destination process of our own kind
+    kExtraOutputInk = 2,  // an extra output ink for advanced items with values
+    kKeptInk = 3,         // an input ink the strategy keeps, passed through
+};
+
+/// The strategy as JSON text, in the format TCMS_ColTransfImportFromStream
+/// reads; empty for a null strategy.
+std::string ExportStrategy(const std::shared_ptr<TColTransf>& strategy);
+
+/// What the last TCMS_ColTransfInitConvert (or import) of the strategy had to
+/// report: input inks it cannot convert, refused arguments, import faults.
+std::vector<std::string> ConvertReport(const std::shared_ptr<TColTransf>& strategy);
+
+}  // namespace rdz::cms
