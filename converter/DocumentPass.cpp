@@ -106,12 +106,16 @@ void TColorConverter::Resolve() {
     VGE_set_enable_noise(previousNoise);
 }
 
+bool TColorConverter::ConversionRan() const { return lastConversionRan; }
+
 void TColorConverter::Convert() {
+    lastConversionRan = false;
     if (Init() != 0) {
         return;
     }
     if (nrInputInks == 0) {
         End();
+        lastConversionRan = true;
         return;
     }
 
@@ -143,6 +147,7 @@ void TColorConverter::Convert() {
     paints.reset();
 
     End();
+    lastConversionRan = true;
 }
 
 void TColorConverter::CreatePaintListForConversion(gen_list_type* list) {

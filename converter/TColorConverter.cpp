@@ -80,7 +80,8 @@ TColorConverter::TColorConverter(const TColorConverter& other)
       outputInks(other.outputInks),
       nrOutputChannels(other.nrOutputChannels),
       nrProcessInks(other.nrProcessInks),
-      skippedOutputChannels(other.skippedOutputChannels) {
+      skippedOutputChannels(other.skippedOutputChannels),
+      lastConversionRan(other.lastConversionRan) {
     TCMS_Init();
 }
 

@@ -64,6 +64,11 @@ public:
     void Convert();
     /// Prepares the document through the host resolver before conversion.
     void Resolve();
+    /// Whether the last Convert() got past Init and ran its passes. False
+    /// before the first Convert(), after an Init that declined (returned
+    /// non-zero: the document is then unchanged, often without a message) or
+    /// threw, and while a Convert() is running.
+    bool ConversionRan() const;
 
 protected:
     /// Binds the document and the options (kept by reference: the caller keeps
@@ -136,4 +141,5 @@ private:
     int nrOutputChannels;
     int nrProcessInks;
     std::set<int> skippedOutputChannels;
+    bool lastConversionRan = false;
 };

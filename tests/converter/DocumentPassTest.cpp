@@ -50,6 +50,7 @@ TEST_F(DocumentPass, WithoutInputInksOnlyEndRuns) {
     EXPECT_EQ(converter.pixelCalls, 0);
     EXPECT_EQ(ChangeCount(paint), 0);
     EXPECT_TRUE(IsExternal(def));
+    EXPECT_TRUE(converter.ConversionRan());
 }
 
 TEST_F(DocumentPass, AFailedInitStopsBeforeThePassesAndWithoutEnd) {
@@ -68,6 +69,7 @@ TEST_F(DocumentPass, AFailedInitStopsBeforeThePassesAndWithoutEnd) {
     converter.Convert();
     EXPECT_EQ(converter.endCalls, 0);
     EXPECT_EQ(converter.pixelCalls, 0);
+    EXPECT_FALSE(converter.ConversionRan());
 }
 
 TEST_F(DocumentPass, ImagesOffTouchesNoDefinition) {
