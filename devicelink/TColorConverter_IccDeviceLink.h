@@ -1,0 +1,62 @@
+// The converter that pushes the process colours of a document through a
+// CMYK-to-CMYK ICC device-link file.
+//
+// The document's process inks are first mapped onto four CMYK channels by a
+// CMS transform on the process "ISOCoated_v2_eci.icc" (the linear strategy);
+// the device link, loaded through the library's colour-engine layer, turns
+// those four channels into the output values. Objects whose kind the general
+// options exclude (CMYK linework, CMYK images) pass through the linear
+// strategy only. Every other ink is kept in paints and images.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "converter/TColorConverter.h"
+#include "options/RdzExport.h"
+#include "options/TReseparateOptions.h"
+
+class TintLink;
+
+class RDZ_EXPORT TColorConverter_IccDeviceLink : public TColorConverter {
+protected:
+    /// 0 on success, -1 without a linear strategy or link, or when a stage fails.
+    int Convert(const unsigned char* in, unsigned char* out, int n, bool linework) override;
+
+public:
+    ~TColorConverter_IccDeviceLink() override;
+
+protected:
+    /// Checks the options (colour-space conversion on, reseparation off),
+    /// builds the linear strategy and loads the device link, registers the
+    /// process inks as input inks and every other ink as an exception ink.
+    /// -1 when the base Init fails; every other failure is reported to the
+    /// operator and thrown as std::exception.
+    int Init() override;
+    /// Releases the device link; the linear strategy and the buffer stay.
+    void End() override;
+
+private:
+    bool KeepZeroPercentInks() const override;
+
+public:
+    /// Copies `options`; loads nothing yet.
+    TColorConverter_IccDeviceLink(document_object_t* document,
+                                  TGeneralColorConverterOptions& generalOptions,
+                                  TReseparateOptions& options);
+    /// Copies the options and the buffer; shares the linear strategy and link.
+    TColorConverter_IccDeviceLink(const TColorConverter_IccDeviceLink& other);
+
+    using TColorConverter::Convert;
+
+private:
+    /// The transform from the document's process inks to CMYK; empty on failure.
+    std::shared_ptr<TColTransf> CreateLinearStrategy();
+    /// The device link of the options' file; empty (after a message) on failure.
+    std::shared_ptr<const TintLink> CreateIccDeviceLink();
+
+    TReseparateOptions options;
+    std::shared_ptr<TColTransf> linearStrategy;
+    std::shared_ptr<const TintLink> deviceLink;
+    std::vector<unsigned char> deviceLinkBuffer;
+};
