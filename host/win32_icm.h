@@ -230,9 +230,9 @@ BOOL WINAPI DeleteColorTransform(HTRANSFORM hxform);
 /// Converts dwHeight rows of dwWidth pixels. A stride of 0 means rows
 /// padded to a multiple of four bytes.
 BOOL WINAPI TranslateBitmapBits(HTRANSFORM hColorTransform, PVOID pSrcBits, BMFORMAT bmInput,
-                                DWORD dwWidth, DWORD dwHeight, DWORD dwInputStride,
-                                PVOID pDestBits, BMFORMAT bmOutput, DWORD dwOutputStride,
-                                PBMCALLBACKFN pfnCallBack, LPARAM ulCallbackData);
+                                DWORD dwWidth, DWORD dwHeight, DWORD dwInputStride, PVOID pDestBits,
+                                BMFORMAT bmOutput, DWORD dwOutputStride, PBMCALLBACKFN pfnCallBack,
+                                LPARAM ulCallbackData);
 BOOL WINAPI TranslateColors(HTRANSFORM hColorTransform, PCOLOR paInputColors, DWORD nColors,
                             COLORTYPE ctInput, PCOLOR paOutputColors, COLORTYPE ctOutput);
 
@@ -242,8 +242,8 @@ BOOL WINAPI TranslateColors(HTRANSFORM hColorTransform, PCOLOR paInputColors, DW
 /// acceptable, on return whether the data is binary.
 BOOL WINAPI GetPS2ColorRenderingDictionary(HPROFILE hProfile, DWORD dwIntent, PBYTE pBuffer,
                                            PDWORD pcbSize, PBOOL pbBinary);
-BOOL WINAPI GetPS2ColorSpaceArray(HPROFILE hProfile, DWORD dwIntent, DWORD dwCSAType,
-                                  PBYTE pBuffer, PDWORD pcbSize, PBOOL pbBinary);
+BOOL WINAPI GetPS2ColorSpaceArray(HPROFILE hProfile, DWORD dwIntent, DWORD dwCSAType, PBYTE pBuffer,
+                                  PDWORD pcbSize, PBOOL pbBinary);
 
 }  // extern "C"
 

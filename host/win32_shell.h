@@ -30,8 +30,7 @@ extern "C" {
 
 /// Writes the folder `csidl` (at most MAX_PATH characters with the zero)
 /// into pszPath. On failure pszPath is left as it was.
-HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags,
-                                LPWSTR pszPath);
+HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPWSTR pszPath);
 /// Attributes of a file or folder; INVALID_FILE_ATTRIBUTES when it does not
 /// exist.
 DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName);
