@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "converter/TColorConverter.h"
+#include "bench/BenchNoise.h"
 #include "platform/kelt/kelt_builder.h"
 
 using namespace rdz::kelt;
@@ -67,16 +68,6 @@ private:
     std::vector<inkt_t*> inputs_;
 };
 
-std::vector<std::uint8_t> TestImage(int side, int planes) {
-    std::vector<std::uint8_t> pixels(static_cast<size_t>(side) * side * planes);
-    std::uint32_t state = 12345;
-    for (auto& v : pixels) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<std::uint8_t>(state >> 24);
-    }
-    return pixels;
-}
-
 /// Seconds of cmsDoTransform over the image's interleaved pixels, row by row.
 double BareTransformSeconds(cmsHTRANSFORM transform, const std::vector<std::uint8_t>& pixels) {
     std::vector<std::uint8_t> out(static_cast<size_t>(kSide) * 4);
@@ -91,8 +82,8 @@ double BareTransformSeconds(cmsHTRANSFORM transform, const std::vector<std::uint
 
 void ImagePass(benchmark::State& state) {
     cmsHTRANSFORM transform = MakeTransform();
-    const std::vector<std::uint8_t> planar = TestImage(kSide, 5);
-    const std::vector<std::uint8_t> interleaved = TestImage(kSide, 4);
+    const std::vector<std::uint8_t> planar = Noise(static_cast<size_t>(kSide) * kSide * 5);
+    const std::vector<std::uint8_t> interleaved = Noise(static_cast<size_t>(kSide) * kSide * 4, 2);
     double passSeconds = 0;
     double bareSeconds = 0;
     for (auto _ : state) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "devicelink/TColorConverter_IccDeviceLink.h"
+#include "bench/BenchNoise.h"
 #include "platform/cms/StandIn.h"
 #include "platform/kelt/MessageSink.h"
 #include "platform/kelt/kelt_builder.h"
@@ -35,16 +36,6 @@ fs::path MakeLink() {
     cmsCloseProfile(src);
     cmsCloseProfile(dst);
     return file;
-}
-
-std::vector<std::uint8_t> Noise(size_t size) {
-    std::vector<std::uint8_t> pixels(size);
-    std::uint32_t state = 99;
-    for (auto& v : pixels) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<std::uint8_t>(state >> 24);
-    }
-    return pixels;
 }
 
 double LittleCmsSeconds(const fs::path& file, const std::vector<std::uint8_t>& pixels) {

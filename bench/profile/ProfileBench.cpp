@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "bench/BenchNoise.h"
 #include "platform/cms/StandIn.h"
 #include "platform/kelt/MessageSink.h"
 #include "platform/kelt/kelt_builder.h"
@@ -33,16 +34,6 @@ fs::path MakeDatabase(const char* name) {
     fs::copy_file(RDZ_GS_ICC_DIR "/default_cmyk.icc", folder / "processes" / "src.icc");
     fs::copy_file(RDZ_GS_ICC_DIR "/ps_cmyk.icc", folder / "processes" / "dst.icc");
     return folder;
-}
-
-std::vector<std::uint8_t> Noise(size_t size) {
-    std::vector<std::uint8_t> pixels(size);
-    std::uint32_t state = 3;
-    for (auto& v : pixels) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<std::uint8_t>(state >> 24);
-    }
-    return pixels;
 }
 
 double Seconds(std::chrono::steady_clock::time_point start) {

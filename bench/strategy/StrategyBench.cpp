@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bench/BenchNoise.h"
 #include "platform/cms/StandIn.h"
 #include "platform/kelt/MessageSink.h"
 #include "platform/kelt/kelt_builder.h"
@@ -43,16 +44,6 @@ fs::path MakeDatabase() {
     std::ofstream(folder / "strategies" / "S.json")
         << R"({"type": 2, "source": "src.icc", "destination": "dst.icc"})";
     return folder;
-}
-
-std::vector<std::uint8_t> Noise(size_t size) {
-    std::vector<std::uint8_t> pixels(size);
-    std::uint32_t state = 7;
-    for (auto& v : pixels) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<std::uint8_t>(state >> 24);
-    }
-    return pixels;
 }
 
 double BareSeconds(const std::vector<std::uint8_t>& interleaved) {
