@@ -265,31 +265,67 @@ int TCMSDB_ProcGetNrs(std::shared_ptr<TCMSLibrary> lib, const char* name, int* n
 
 // ---------------------------------------------------------------------------
 // Device links, ink saving and clean colours
+//
+// A device link is a table from the channels of one process to another's,
+// kept as an ICC device-link profile in the link store of a product
+// (TCMS_ProcLinkDBNewProduct). Links are computed by TCMS_ProcLinkNew and
+// TCMS_ProcLinkGCRNew, which first hand back a stored link made from the same
+// request, under its stored name, instead of computing it again; a computed
+// link has no name ("") until TCMS_ProcLinkSetName.
 
+/// Makes the product's link store known (and creates it). 0 = success.
 int TCMS_ProcLinkDBNewProduct(std::shared_ptr<TCMSLibrary> lib, const char* product);
+/// A GCR parameter set. d0..d3 are read like the four numbers of
+/// TCMS_ProcLinkGCRParNewInkSaving; curve4a holds 1 - the limit of each of C,
+/// M, Y, K (0: none; may be null); curve4b and curve3 must be zeros (or null);
+/// i0 non-zero keeps black-only colours black-only; i1 is the purpose
+/// (TCMS::BlackGenMode). All zeros with i0 = i1 = 1 is the neutral set (no
+/// ink limit, no black generated). Empty for values it cannot take.
 std::shared_ptr<TProcLinkGCRPar> TCMS_ProcLinkGCRParDBNew(
     std::shared_ptr<TCMSLibrary> lib, const char* name, double d0, double d1, double d2, double d3,
     const double* curve4a, const double* curve4b, const double* curve3, int i0, int i1);
+/// An ink-saving GCR parameter set. The four numbers are read as: total ink
+/// limit = 4 x (1 - totalInk) in units of 100% (0.2: 320%), black start =
+/// 1 - startK, black maximum = 1 - maximumK, range = range; each clamped into
+/// its range (limit 1..4, where 4 means none; the others 0..1), so option
+/// values passed as they stand (-99, 1, -99, 50) mean no limit, full black
+/// range. Black curve: K = maximum x shape(t), t = (grey level - start) /
+/// (1 - start) clamped to 0..1, shape by purpose: None 0, Light 0.6 t^2,
+/// Medium 0.8 t^1.5, InkSaving t, Heavy t^0.8; the grey level is that of the
+/// colour's grey component and black together; the curve is weighted down
+/// towards saturated colours by the range and only ever adds black; cyan,
+/// magenta and yellow are then solved so the colour stays the same, within
+/// the ink limit. Empty for a number that is not finite or an unknown purpose.
 std::shared_ptr<TProcLinkGCRPar> TCMS_ProcLinkGCRParNewInkSaving(const char* name,
                                                                  TCMS::BlackGenMode purpose,
                                                                  double totalInk, double startK,
                                                                  double maximumK, double range);
-/// A device link from `src` to `dst` computed with `par`; empty on failure.
+/// A device link from `src` to `dst` computed with `par` (rendering intent,
+/// black point compensation, GCR when asked, clean colours); a stored link
+/// made from the same request is handed back instead. Empty on failure.
 std::shared_ptr<TProcLink> TCMS_ProcLinkNew(std::shared_ptr<TCMSLibrary> lib, const char* product,
                                             std::shared_ptr<TProc> src, std::shared_ptr<TProc> dst,
                                             const TCMS::ProcLinkPar& par);
-/// An ink-saving device link on one process; empty on failure.
+/// An ink-saving device link on one CMYK process (par.gcrParameters
+/// required); a stored one made from the same request is handed back
+/// instead. Empty on failure.
 std::shared_ptr<TProcLink> TCMS_ProcLinkGCRNew(std::shared_ptr<TCMSLibrary> lib,
                                                const char* product, std::shared_ptr<TProc> proc,
                                                const TCMS::ProcLinkPar& par);
-/// The stored link `name` of `product`; empty when none.
+/// The stored link `name` of `product`; empty when none (or damaged). The
+/// value ranges must be 0, 255, 0, 255.
 std::shared_ptr<TProcLink> TCMS_ProcLinkDBNew(std::shared_ptr<TCMSLibrary> lib, const char* product,
                                               const char* name, int inMin, int inMax, int outMin,
                                               int outMax);
+/// The link's name ("" before it has one); valid until the name changes.
 const char* TCMS_ProcLinkGetName(std::shared_ptr<TProcLink> link);
 int TCMS_ProcLinkSetName(std::shared_ptr<TProcLink> link, const char* name);
+/// Stores the link under its name (`overwrite` 0: not over another link) and
+/// marks it for writing by TCMS_ProcLinkFlushDB.
 int TCMS_ProcLinkSaveInDB(std::shared_ptr<TProcLink> link, int overwrite);
+/// Writes the links saved since the last flush, each file atomically.
 int TCMS_ProcLinkFlushDB(std::shared_ptr<TCMSLibrary> lib);
+/// Prepares the link for conversion (`enable` true) or releases that. 0 = success.
 int TCMS_ProcLinkMakeAcceleration(std::shared_ptr<TProcLink> link, bool enable);
 
 std::shared_ptr<TCleanColorsSettings> TCMS_CleanColorsSettingsNew();

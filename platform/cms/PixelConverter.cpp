@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/cms/LinkData.h"
 #include "platform/cms/TProc.h"
 
 namespace rdz::cms {
@@ -17,12 +18,13 @@ bool TransformSet::Settings::operator==(const Settings& other) const {
     return source == other.source && destination == other.destination &&
            renderingIntent == other.renderingIntent &&
            blackPointCompensation == other.blackPointCompensation &&
-           resolution == other.resolution && blackGeneration == other.blackGeneration;
+           resolution == other.resolution && blackGeneration == other.blackGeneration &&
+           link == other.link;
 }
 
 TransformSet::TransformSet(Settings settings)
     : settings_(std::move(settings)),
-      identity_(settings_.source->SameProfileAs(*settings_.destination) &&
+      identity_(!settings_.link && settings_.source->SameProfileAs(*settings_.destination) &&
                 settings_.source->NrChannels() == settings_.destination->NrChannels()) {}
 
 std::uint32_t TransformSet::Flags() const {
@@ -39,7 +41,7 @@ int TransformSet::BaseIntent() const {
 }
 
 void* TransformSet::Direct(std::string* error) {
-    if (identity_ || direct_)
+    if (identity_ || direct_ || settings_.link)
         return direct_.get();
     int intent = BaseIntent();
     // Black generation "keep": a black-only colour stays black only.
@@ -62,6 +64,12 @@ void* TransformSet::Direct(std::string* error) {
     return direct_.get();
 }
 
+const LinkAcceleration* TransformSet::Link(std::string* error) {
+    if (!link_ && settings_.link)
+        link_ = settings_.link->Accelerate(error);
+    return link_.get();
+}
+
 void* TransformSet::ToXYZ(std::string* error) {
     if (toXYZ_)
         return toXYZ_.get();
@@ -81,6 +89,25 @@ void* TransformSet::FromLab(std::string* error) {
     if (fromLab_)
         return fromLab_.get();
     ProfileHandle lab(cmsCreateLab4Profile(nullptr));
+    if (settings_.link) {
+        // The mix is separated on the source and then goes through the link,
+        // like every other colour.
+        ProfileHandle source = settings_.source->OpenProfile();
+        const std::vector<unsigned char>& icc = settings_.link->Icc();
+        ProfileHandle link(
+            cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())));
+        if (lab && source && link) {
+            cmsHPROFILE chain[3] = {lab.get(), source.get(), link.get()};
+            fromLab_.reset(cmsCreateMultiprofileTransform(
+                chain, 3, TYPE_Lab_16, settings_.destination->PixelFormat(1),
+                static_cast<cmsUInt32Number>(BaseIntent()), Flags()));
+        }
+        if (!fromLab_) {
+            *error = "LittleCMS cannot convert colours through the device link into '" +
+                     settings_.destination->Name() + "'";
+        }
+        return fromLab_.get();
+    }
     ProfileHandle destination = settings_.destination->OpenProfile();
     if (lab && destination) {
         fromLab_.reset(cmsCreateTransform(lab.get(), TYPE_Lab_16, destination.get(),
@@ -116,9 +143,15 @@ std::unique_ptr<PixelConverter> PixelConverter::Create(ConvertPlan plan,
     c.nrSrc_ = set.GetSettings().source->NrChannels();
     c.nrDst_ = set.GetSettings().destination->NrChannels();
 
-    c.direct_ = set.Direct(error);
-    if (!set.Identity() && c.direct_ == nullptr)
-        return nullptr;
+    if (set.GetSettings().link) {
+        c.link_ = set.Link(error);
+        if (c.link_ == nullptr)
+            return nullptr;
+    } else {
+        c.direct_ = set.Direct(error);
+        if (!set.Identity() && c.direct_ == nullptr)
+            return nullptr;
+    }
     bool anyProcess = false;
     c.complete_ = true;
     bool inOrder = p.nrInputs == c.nrSrc_;
@@ -188,7 +221,9 @@ void PixelConverter::Convert(const unsigned char* in, unsigned char* out, int n)
 void PixelConverter::Direct(const unsigned char* in, unsigned char* out, int n) {
     if (n <= 0)
         return;
-    if (direct_ == nullptr) {  // identity: the same profile on both sides
+    if (link_ != nullptr) {
+        link_->Convert(in, out, n);
+    } else if (direct_ == nullptr) {  // identity: the same profile on both sides
         std::memcpy(out, in, static_cast<std::size_t>(n) * static_cast<std::size_t>(nrSrc_));
     } else {
         cmsDoTransform(direct_, in, out, static_cast<cmsUInt32Number>(n));

@@ -22,6 +22,9 @@ class TProc;
 
 namespace rdz::cms {
 
+class LinkAcceleration;
+class LinkData;
+
 /// The LittleCMS transforms between a strategy's two processes, with the
 /// settings they were built for. Kept by a strategy across conversions when
 /// TCMS_ColTransfEndConvert is asked to keep its cache.
@@ -34,6 +37,8 @@ class TransformSet {
         bool blackPointCompensation = false;
         int resolution = 0;
         int blackGeneration = 0;
+        /// A stored device link that takes the place of the two profiles.
+        std::shared_ptr<LinkData> link;
         bool operator==(const Settings& other) const;
     };
 
@@ -42,9 +47,15 @@ class TransformSet {
     const Settings& GetSettings() const { return settings_; }
     /// Same profile on both sides: process channels are copied unchanged.
     bool Identity() const { return identity_; }
-    /// Source to destination, 8 bits per channel; null for an identity.
+    /// Source to destination, 8 bits per channel; null for an identity and
+    /// for a device link.
     void* Direct(std::string* error);
-    /// Source to XYZ (16 bits) and L*a*b* (16 bits) to destination, for mixing.
+    /// The device link, prepared; null without one (or on failure, with the
+    /// reason in `*error`).
+    const LinkAcceleration* Link(std::string* error);
+    /// Source to XYZ (16 bits) and L*a*b* (16 bits) to destination, for
+    /// mixing; with a device link, L*a*b* goes to the source's channels and
+    /// through the link.
     void* ToXYZ(std::string* error);
     void* FromLab(std::string* error);
 
@@ -55,6 +66,7 @@ class TransformSet {
     Settings settings_;
     bool identity_;
     TransformHandle direct_;
+    std::shared_ptr<const LinkAcceleration> link_;
     TransformHandle toXYZ_;
     TransformHandle fromLab_;
 };
@@ -109,12 +121,13 @@ class PixelConverter {
     std::shared_ptr<TransformSet> transforms_;
     int nrSrc_ = 0;
     int nrDst_ = 0;
-    void* direct_ = nullptr;   // owned by transforms_
-    void* toXYZ_ = nullptr;    // owned by transforms_
-    void* fromLab_ = nullptr;  // owned by transforms_
-    bool whole_ = false;       // the row goes through `direct_` as it is
-    bool complete_ = false;    // every source channel has an input
-    bool post_ = false;        // explicit values, kept inks, other channels or ranges
+    void* direct_ = nullptr;                  // owned by transforms_
+    const LinkAcceleration* link_ = nullptr;  // owned by transforms_
+    void* toXYZ_ = nullptr;                   // owned by transforms_
+    void* fromLab_ = nullptr;                 // owned by transforms_
+    bool whole_ = false;                      // the row goes through `direct_` as it is
+    bool complete_ = false;                   // every source channel has an input
+    bool post_ = false;  // explicit values, kept inks, other channels or ranges
     bool remapIn_ = false;
     std::array<unsigned char, 256> inMap_{};
     std::array<unsigned char, 256> outMap_{};

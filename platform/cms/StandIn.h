@@ -49,4 +49,21 @@ std::string ExportStrategy(const std::shared_ptr<TColTransf>& strategy);
 /// report: input inks it cannot convert, refused arguments, import faults.
 std::vector<std::string> ConvertReport(const std::shared_ptr<TColTransf>& strategy);
 
+/// What the device-link functions have done since the program started (or
+/// the last ResetLinkCounts): link tables computed, stored links read from a
+/// database folder, and links prepared for conversion (acceleration).
+struct LinkCounts {
+    int computed = 0;
+    int loaded = 0;
+    int accelerated = 0;
+};
+LinkCounts GetLinkCounts();
+void ResetLinkCounts();
+
+/// Faults found in the link store of the open database (a damaged or
+/// mismatched stored link, a link that cannot be written), one text each, of
+/// the form "links/<product>/<file>: <fault>". They are also printed to
+/// standard error. Empty while no database is open.
+std::vector<std::string> LinkErrors();
+
 }  // namespace rdz::cms

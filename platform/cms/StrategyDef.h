@@ -10,6 +10,8 @@
 
 namespace rdz::cms {
 
+class LinkData;
+
 /// An ink named by book and ink name.
 struct InkName {
     std::string book;
@@ -49,6 +51,10 @@ struct StrategyDef {
     std::vector<AdvancedItem> advancedItems;
     int deviceLinkPolicy = TCMS::DeviceLinkPolicyNone;
     std::string deviceLinkName;
+    /// A transform that applies a stored device link (the link form of
+    /// TCMS_ColTransfNew): process pixels go through the link instead of the
+    /// two profiles.
+    std::shared_ptr<LinkData> link;
 };
 
 /// Value channels of a strategy (the destination's inks, then the extra

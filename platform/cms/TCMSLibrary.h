@@ -1,9 +1,10 @@
 // The CMS database once opened: ink books, processes and Color Strategies,
 // read from a database folder (see README.md) or empty.
 //
-// A TCMSLibrary never changes after loading; TCMS_Init opens a new one when
-// the database folder changes, and objects taken from an old one keep it
-// alive for as long as they need it.
+// Ink books, processes and strategies never change after loading; TCMS_Init
+// opens a new library when the database folder changes, and objects taken from
+// an old one keep it alive for as long as they need it. The link store
+// (LinkStore.h) is the one part that changes: links are saved into it.
 #pragma once
 
 #include <map>
@@ -12,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/cms/LinkStore.h"
 #include "platform/cms/StrategyDef.h"
 
 class TInk;
@@ -25,7 +27,8 @@ class TCMSLibrary {
         std::vector<std::shared_ptr<TInk>> inks;
     };
 
-    explicit TCMSLibrary(std::string folder) : folder_(std::move(folder)) {}
+    explicit TCMSLibrary(std::string folder)
+        : folder_(folder), links_(std::make_unique<rdz::cms::LinkStore>(std::move(folder))) {}
 
     /// The folder it was read from; empty for the empty in-memory database.
     const std::string& Folder() const { return folder_; }
@@ -37,6 +40,8 @@ class TCMSLibrary {
     std::shared_ptr<TInk> FindProcessInk(const std::string& ink) const;
     std::shared_ptr<const TProc> FindProcess(const std::string& name) const;
     const rdz::cms::StrategyDef* FindStrategy(const std::string& name) const;
+    /// The stored device links (thread-safe, changes as links are saved).
+    rdz::cms::LinkStore& Links() const { return *links_; }
 
     const std::vector<InkBook>& Books() const { return books_; }
     std::vector<std::string> ProcessNames() const;
@@ -55,4 +60,5 @@ class TCMSLibrary {
     std::map<std::pair<std::string, std::string>, std::shared_ptr<TInk>> inks_;
     std::map<std::string, std::shared_ptr<const TProc>> processes_;
     std::map<std::string, rdz::cms::StrategyDef> strategies_;
+    std::unique_ptr<rdz::cms::LinkStore> links_;
 };

@@ -152,6 +152,10 @@ int TColTransf::ChangeItem(int index, const char* ink, const char* book, int opt
 int TColTransf::SetProfiles(const char* src, const char* dst, int recalculate,
                             TCMS::ProgressFunction progress, void* context,
                             TCMS::ColTransfProfileUpdateSettings settings) {
+    if (def_.link) {
+        AddReport("a transform over a device link keeps the link's processes");
+        return -1;
+    }
     // Copied first: the names may be the ones this strategy handed out.
     const std::string srcName = src == nullptr ? std::string() : src;
     const std::string dstName = dst == nullptr ? std::string() : dst;
@@ -339,6 +343,7 @@ int TColTransf::InitConvert(const TInkVector& inks, const double* opacity, int n
     settings.blackPointCompensation = def_.blackPointCompensation;
     settings.resolution = def_.resolution;
     settings.blackGeneration = def_.blackGeneration;
+    settings.link = def_.link;
     std::shared_ptr<rdz::cms::TransformSet> transforms =
         cache_ && cache_->GetSettings() == settings
             ? cache_
