@@ -146,10 +146,14 @@ TEST_F(ProfileConversion, ChainAndStoredLinksAreReused) {
     EXPECT_EQ(image->nrInks, 4);
     EXPECT_EQ(image->hasAlpha, 1);
 
-    // The same settings again: the stored links are found, none is added.
+    // The same settings again: the stored links are found and only made
+    // fast; none is computed or added.
     paint_t* again = AddSolid(doc, {{cmyk[0], 1.0}, {cmyk[1], 1.0}, {cmyk[2], 1.0}, {cmyk[3], 1.0}});
+    rdz::cms::ResetLinkCounts();
     Convert();
     ASSERT_TRUE(ran);
+    EXPECT_EQ(rdz::cms::GetLinkCounts().computed, 0);
+    EXPECT_EQ(rdz::cms::GetLinkCounts().accelerated, 2);
     EXPECT_EQ(StoredLinks(), 2u);
     EXPECT_EQ(Bytes(again), bytes);
 }
