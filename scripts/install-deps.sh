@@ -12,6 +12,8 @@ packages=(
   nlohmann-json3-dev
   libtiff-dev libpng-dev
   libgs-common
+  liblcms2-utils time
+  clang libclang-rt-14-dev valgrind
 )
 
 missing=()

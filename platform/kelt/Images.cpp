@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "host/kelt_db.h"
 #include "platform/kelt/Records.h"
@@ -71,7 +72,18 @@ int RowSpan(const cti_image_t* image, const void* buffer, int row, int firstPlan
     return image->width - firstColumn;  // may be 0: nothing to copy
 }
 
+RowProgressFunction& CurrentRowProgress() {
+    static RowProgressFunction hook;
+    return hook;
+}
+
 }  // namespace
+
+RowProgressFunction SetRowProgress(RowProgressFunction hook) {
+    RowProgressFunction previous = std::move(CurrentRowProgress());
+    CurrentRowProgress() = std::move(hook);
+    return previous;
+}
 
 void FreeImageRecord(cti_image_t* image) {
     if (image != nullptr) {
@@ -336,16 +348,20 @@ int CTI_nplanes(const cti_image_t* image) {
 int CTI_getrow_line_il(cti_image_t* image, int row, int firstPlane, int firstColumn,
                        unsigned char* buffer) {
     const int span = RowSpan(image, buffer, row, firstPlane, firstColumn);
-    if (span <= 0) {
+    if (span < 0) {
         return span;
     }
     const std::size_t width = static_cast<std::size_t>(image->width);
     const std::uint8_t* base =
         image->pixels.data() + static_cast<std::size_t>(row) * width * image->planes;
-    for (int p = firstPlane; p < image->planes; ++p) {
+    for (int p = firstPlane; span > 0 && p < image->planes; ++p) {
         std::memcpy(buffer + static_cast<std::size_t>(p - firstPlane) * span,
                     base + static_cast<std::size_t>(p) * width + firstColumn,
                     static_cast<std::size_t>(span));
+    }
+    const RowProgressFunction& hook = CurrentRowProgress();
+    if (hook) {
+        hook(image->owner, row, image->height);
     }
     return 0;
 }

@@ -82,6 +82,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -294,6 +295,15 @@ std::vector<inkt_t*> ImageInks(const cti_image_t* image);
 const std::vector<std::uint8_t>& ImagePixels(const cti_image_t* image);
 /// Frees a pixel image that no definition holds (from CTI_create). Null is allowed.
 void FreeImage(cti_image_t* image);
+
+/// Called by CTI_getrow_line_il after every row it reads: the definition that
+/// holds the pixel image (null for an image no definition holds), the row and
+/// the image's height. A failed read is not reported. The hook must not
+/// replace itself while it runs.
+using RowProgressFunction = std::function<void(const ct_def_t*, int row, int height)>;
+/// Installs the process-wide row-progress hook and returns the one it
+/// replaces; an empty function removes it (the default).
+RowProgressFunction SetRowProgress(RowProgressFunction hook);
 
 // ---------------------------------------------------------------------------
 // Resolver record

@@ -1,0 +1,161 @@
+#include "tools/Conversion.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/cms/StandIn.h"
+#include "platform/kelt/kelt_builder.h"
+#include "tools/DocumentFile.h"
+#include "tools/Errors.h"
+#include "tools/LargeBlocks.h"
+#include "tools/Methods.h"
+#include "tools/ProgressBar.h"
+#include "tools/TiffDocument.h"
+
+namespace rdz::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// Shows the rows the converter reads as a progress bar while it lives.
+class RowProgressScope {
+  public:
+    explicit RowProgressScope(ProgressBar& bar) : bar_(bar) {
+        if (!bar_.Enabled()) {
+            return;
+        }
+        rdz::kelt::SetRowProgress([this](const ct_def_t* definition, int row, int height) {
+            if (definition != current_) {
+                current_ = definition;
+                label_ = std::string("Converting ") +
+                         (definition != nullptr && definition->name != nullptr ? definition->name
+                                                                               : "image");
+            }
+            bar_.Show(label_, static_cast<std::uint64_t>(row) + 1,
+                      static_cast<std::uint64_t>(height));
+        });
+    }
+    ~RowProgressScope() {
+        if (bar_.Enabled()) {
+            rdz::kelt::SetRowProgress(nullptr);
+            bar_.Clear();
+        }
+    }
+    RowProgressScope(const RowProgressScope&) = delete;
+    RowProgressScope& operator=(const RowProgressScope&) = delete;
+
+  private:
+    ProgressBar& bar_;
+    const ct_def_t* current_ = nullptr;
+    std::string label_;
+};
+
+void CheckReadableFile(const std::string& path, const std::string& what) {
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        throw InputError(path + ": is a folder, not " + what);
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw InputError(path + ": cannot open " + what + ": " + std::strerror(errno));
+    }
+}
+
+}  // namespace
+
+std::string CanonicalPath(const std::string& path) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(path, ec);
+    const fs::path canonical = fs::weakly_canonical(absolute, ec);
+    return ec ? absolute.lexically_normal().string() : canonical.string();
+}
+
+void SelectCmsDatabase(const std::string& folder) {
+    if (!folder.empty()) {
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            throw InputError(folder + ": the CMS database folder does not exist");
+        }
+    }
+    rdz::cms::SetDatabaseFolder(folder);
+}
+
+void CheckMethodInputs(const ConversionRequest& request) {
+    if (request.method != Method::DeviceLink) {
+        return;
+    }
+    // A file: URL is resolved by the converter itself.
+    const std::string link = request.reseparate.GetIccDeviceLink();
+    if (link.compare(0, 5, "file:") != 0) {
+        CheckReadableFile(link, "the device-link file");
+    }
+}
+
+LoadedInput LoadInput(const ConversionRequest& request, const InkBooks& books,
+                      ProgressBar* progress) {
+    LoadedInput input;
+    input.kind = KindOfFile(request.input);
+    if (input.kind == FileKind::Tiff) {
+        CheckReadableFile(request.input, "the image");
+        LoadedTiffDocument loaded = ReadTiffDocument(request.input, books, progress);
+        input.document = std::move(loaded.document);
+        input.tiffLayout = loaded.layout;
+        input.files.push_back(request.input);
+    } else {
+        LoadedDocumentFile loaded = ReadDocumentFile(request.input, progress);
+        input.document = std::move(loaded.document);
+        input.files.push_back(request.input);
+        input.files.insert(input.files.end(), loaded.pixelFiles.begin(), loaded.pixelFiles.end());
+    }
+    return input;
+}
+
+void CheckOutputIsNotInput(const LoadedInput& input, const std::string& output) {
+    const std::string target = CanonicalPath(output);
+    for (const std::string& file : input.files) {
+        if (CanonicalPath(file) == target) {
+            throw UsageError("the output '" + output +
+                             "' is a file of the input: the input is never overwritten");
+        }
+    }
+}
+
+void RunConversion(document_object_t* document, ConversionRequest& request, Console& console) {
+    const std::string method = MethodName(request.method);
+    std::unique_ptr<TColorConverter> converter = MakeConverter(document, request);
+    if (!converter) {
+        throw WorkError("The " + method +
+                        " conversion is not available in this build of rodadazerivo.");
+    }
+    struct PreparedBlockRelease {
+        ~PreparedBlockRelease() { ReleasePreparedBlock(); }
+    } release;  // a block prepared for the converted image that it did not take
+    {
+        RowProgressScope progress(console.Progress());
+        try {
+            if (request.resolve) {
+                converter->Resolve();
+            }
+            converter->Convert();
+        } catch (const std::exception& error) {
+            // The converters report the reason first and then throw a bare
+            // std::exception; anything else carries its own text.
+            const std::string what = error.what();
+            throw WorkError("The " + method + " conversion failed" +
+                            (what == "std::exception" ? std::string() : ": " + what) +
+                            "; no output was written.");
+        } catch (...) {
+            throw WorkError("The " + method +
+                            " conversion failed (unknown error); no output was written.");
+        }
+    }
+    if (!converter->ConversionRan()) {
+        throw WorkError("The " + method +
+                        " conversion could not be set up; nothing was converted and no output "
+                        "was written.");
+    }
+}
+
+}  // namespace rdz::tools

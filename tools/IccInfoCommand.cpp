@@ -1,0 +1,124 @@
+// rodadazerivo icc-info
+#include <cstdio>
+#include <functional>
+
+#include "engine/TintException.h"
+#include "engine/littlecms/TintLittleCMS.h"
+#include "tools/Commands.h"
+#include "tools/Errors.h"
+#include "tools/IccFile.h"
+
+namespace rdz::tools {
+namespace {
+
+const char* SpaceName(TintColorSpace space) {
+    static const char* const kNames[] = {"XYZ",  "Lab",  "RGB",  "Gray", "CMYK", "3CLR",
+                                         "5CLR", "4CLR", "6CLR", "7CLR", "8CLR"};
+    return space < TintCS_Unknown ? kNames[space] : "unknown";
+}
+
+std::string IntentName(TintRenderingIntent intent) {
+    static const char* const kNames[] = {"perceptual", "relative colorimetric", "saturation",
+                                         "absolute colorimetric"};
+    if (intent <= TintRI_AbsoluteColorimetric) {
+        return std::to_string(intent) + " (" + kNames[intent] + ")";
+    }
+    return "not one of the four intents";
+}
+
+const char* ClassName(const std::string& signature) {
+    if (signature == "scnr") {
+        return "input device profile";
+    }
+    if (signature == "mntr") {
+        return "display device profile";
+    }
+    if (signature == "prtr") {
+        return "output device profile";
+    }
+    if (signature == "spac") {
+        return "colour space profile";
+    }
+    if (signature == "abst") {
+        return "abstract profile";
+    }
+    if (signature == "nmcl") {
+        return "named colour profile";
+    }
+    return "profile of an unknown class";
+}
+
+/// "CMYK, 4 channels: Cyan, Magenta, Yellow, Black".
+std::string Side(TintColorSpace space, int channels,
+                 const std::function<std::string(unsigned int)>& name) {
+    std::string text = std::string(SpaceName(space)) + ", " + std::to_string(channels) +
+                       (channels == 1 ? " channel" : " channels");
+    try {
+        std::string names;
+        for (int i = 0; i < channels; ++i) {
+            names += (i == 0 ? "" : ", ") + name(static_cast<unsigned int>(i));
+        }
+        text += channels > 0 ? ": " + names : "";
+    } catch (const TintException& error) {
+        text += std::string(" (") + error.what() + ")";
+    }
+    return text;
+}
+
+}  // namespace
+
+int RunIccInfoCommand(const std::vector<std::string>& args, Console&) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(HelpText("icc-info"), stdout);
+            return 0;
+        }
+    }
+    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
+        throw UsageError("icc-info takes one ICC file");
+    }
+    const std::string& path = args[0];
+    const std::vector<unsigned char> bytes = ReadIccFile(path);
+    const std::string version =
+        std::to_string(bytes[8]) + "." + std::to_string((bytes[9] >> 4) & 0x0F);
+    const std::string profileClass = HeaderSignature(bytes, 12);
+    TintLittleCMS* engine = TintLittleCMS::GetInstance();
+    const auto size = static_cast<unsigned int>(bytes.size());
+
+    std::string report = "File: " + path + "\n";
+    try {
+        if (profileClass == "link") {
+            const TintDLProfile profile = engine->OpenDLProfile(bytes.data(), size);
+            report += "Kind: device link (ICC " + version + ")\n";
+            report += "Rendering intent: " + IntentName(profile.GetRenderingIntent()) + "\n";
+            report += "Input: " +
+                      Side(profile.GetInputColorSpace(), profile.GetNumberOfInputChannels(),
+                           [&](unsigned int i) { return profile.GetInputColorantName(i); }) +
+                      "\n";
+            report += "Output: " +
+                      Side(profile.GetOutputColorSpace(), profile.GetNumberOfOutputChannels(),
+                           [&](unsigned int i) { return profile.GetOutputColorantName(i); }) +
+                      "\n";
+            try {
+                engine->CreateDeviceLink(profile, TintRI_FromProfile, 8, false);
+                report += "Link: can be built (8 bits per sample, the profile's intent)\n";
+            } catch (const TintException& error) {
+                report += std::string("Link: cannot be built (") + error.what() + ")\n";
+            }
+        } else {
+            const TintProfile profile = engine->OpenProfile(bytes.data(), size);
+            report += std::string("Kind: ") + ClassName(profileClass) + " (ICC " + version + ")\n";
+            report += "Rendering intent: " + IntentName(profile.GetRenderingIntent()) + "\n";
+            report += "Colour space: " +
+                      Side(profile.GetColorSpace(), profile.GetNumberOfChannels(),
+                           [&](unsigned int i) { return profile.GetColorantName(i); }) +
+                      "\n";
+        }
+    } catch (const TintException& error) {
+        throw InputError(path + ": " + error.what());
+    }
+    std::fputs(report.c_str(), stdout);
+    return 0;
+}
+
+}  // namespace rdz::tools
