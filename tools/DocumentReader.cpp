@@ -203,6 +203,13 @@ class DocumentReader {
             root = Json::parse(text);
         } catch (const Json::parse_error& error) {
             FailSyntax(path_, text, error);
+        } catch (const Json::out_of_range& error) {
+            // A number too large for a double ("1e999"): nlohmann reports it
+            // from the parser, but not as a parse_error.
+            std::string what = error.what();
+            const std::size_t bracket = what.find("] ");
+            throw InputError(path_ + ": invalid JSON: " +
+                             (bracket == std::string::npos ? what : what.substr(bracket + 2)));
         }
         const Node top(root, "", path_);
         top.ExpectObject(

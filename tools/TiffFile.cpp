@@ -261,6 +261,15 @@ bool TiffReader::ReadBands(const std::vector<int>& planeOf, const RowSink& sink,
         *error = Failure("unexpected strip or tile size");
         return false;
     }
+    // A strip or tile is read whole before its rows are used. Its size comes
+    // from the file's tags, so a small file may claim tiles of gigabytes for
+    // a small image; a chunk larger than both the image and 64 MiB is refused.
+    const std::uint64_t imageBytes =
+        static_cast<std::uint64_t>(width) * spp * static_cast<std::uint64_t>(layout_.height);
+    if (static_cast<std::uint64_t>(chunkSize) > std::max<std::uint64_t>(imageBytes, 64u << 20)) {
+        *error = Failure("strips or tiles far larger than the image");
+        return false;
+    }
     std::vector<std::uint8_t> chunk(static_cast<std::size_t>(chunkSize));
     const std::size_t chunkSamples = separate ? 1 : spp;
 

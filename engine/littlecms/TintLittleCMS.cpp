@@ -15,8 +15,19 @@ TintLittleCMS* TintLittleCMS::s_instance = nullptr;
 
 namespace {
 
+// The profile size its header states (the first four bytes, big-endian).
+unsigned long DeclaredSize(const void* data) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    return (static_cast<unsigned long>(bytes[0]) << 24) |
+           (static_cast<unsigned long>(bytes[1]) << 16) |
+           (static_cast<unsigned long>(bytes[2]) << 8) | static_cast<unsigned long>(bytes[3]);
+}
+
 cmsHPROFILE OpenFromMemory(const void* data, unsigned int size) {
-    if (data == nullptr || size == 0) {
+    // LittleCMS reads a profile cut short as long as the tags it looks at
+    // are whole, so a file that lost its end would pass for a good one;
+    // fewer bytes than the header states is a truncated profile.
+    if (data == nullptr || size < 4 || DeclaredSize(data) > size) {
         throw TintException("Could not open profile");
     }
     g_tintLittleCMSErrorCode = 0;

@@ -8,8 +8,11 @@ namespace rdz::cms::json {
 Json Parse(const std::string& text) {
     try {
         return Json::parse(text);
-    } catch (const Json::parse_error& error) {
-        // nlohmann's text starts with "[json.exception.parse_error.101] ".
+    } catch (const Json::exception& error) {
+        // A syntax fault is a parse_error; a number too large for a double
+        // ("1e999") is an out_of_range thrown by the same parser, and is as
+        // much a fault of the file. nlohmann's text starts with
+        // "[json.exception.parse_error.101] ".
         std::string what = error.what();
         const auto bracket = what.find("] ");
         if (bracket != std::string::npos)

@@ -19,7 +19,8 @@ class JsonFault : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// Parses `text`; a syntax error becomes a JsonFault.
+/// Parses `text`; a syntax error or a number too large for a double becomes
+/// a JsonFault.
 Json Parse(const std::string& text);
 
 /// "where.key", or "key" at the top level.

@@ -4,27 +4,38 @@ namespace rdz_win32 {
 
 namespace {
 
+// Signatures are kept as plain numbers: a profile's header may hold any
+// 32-bit value, and most of those are not values of LittleCMS's enum types
+// (holding one in such a variable is undefined behaviour).
+using Signature = cmsUInt32Number;
+
+Signature SpaceOf(cmsHPROFILE handle) {
+    return static_cast<Signature>(cmsGetColorSpace(handle));
+}
+Signature PcsOf(cmsHPROFILE handle) {
+    return static_cast<Signature>(cmsGetPCS(handle));
+}
+
 // The colour spaces a chain enters and leaves by, decided the way LittleCMS
 // decides them: a profile is read device-to-PCS while the colour flowing in
 // is not a PCS, and device links always forwards.
-void ChainSpaces(const std::vector<cmsHPROFILE>& handles, cmsColorSpaceSignature& entry,
-                 cmsColorSpaceSignature& exit) {
-    cmsColorSpaceSignature flowing = cmsGetColorSpace(handles.front());
+void ChainSpaces(const std::vector<cmsHPROFILE>& handles, Signature& entry, Signature& exit) {
+    Signature flowing = SpaceOf(handles.front());
     for (std::size_t i = 0; i < handles.size(); ++i) {
         const cmsHPROFILE handle = handles[i];
-        const cmsProfileClassSignature cls = cmsGetDeviceClass(handle);
+        const auto cls = static_cast<Signature>(cmsGetDeviceClass(handle));
         const bool fromDevice = flowing != cmsSigXYZData && flowing != cmsSigLabData;
-        cmsColorSpaceSignature in;
-        cmsColorSpaceSignature out;
+        Signature in;
+        Signature out;
         if (cls == cmsSigNamedColorClass) {
             in = cmsSig1colorData;
-            out = handles.size() > 1 ? cmsGetPCS(handle) : cmsGetColorSpace(handle);
+            out = handles.size() > 1 ? PcsOf(handle) : SpaceOf(handle);
         } else if (fromDevice || cls == cmsSigLinkClass) {
-            in = cmsGetColorSpace(handle);
-            out = cmsGetPCS(handle);
+            in = SpaceOf(handle);
+            out = PcsOf(handle);
         } else {
-            in = cmsGetPCS(handle);
-            out = cmsGetColorSpace(handle);
+            in = PcsOf(handle);
+            out = SpaceOf(handle);
         }
         if (i == 0) {
             entry = in;
@@ -34,9 +45,11 @@ void ChainSpaces(const std::vector<cmsHPROFILE>& handles, cmsColorSpaceSignature
     exit = flowing;
 }
 
-cmsUInt32Number Words(cmsColorSpaceSignature space) {
-    const cmsUInt32Number pixelType = static_cast<cmsUInt32Number>(_cmsLCMScolorSpace(space));
-    return COLORSPACE_SH(pixelType) | CHANNELS_SH(cmsChannelsOf(space)) | BYTES_SH(2);
+cmsUInt32Number Words(Signature space) {
+    const auto pixelType = static_cast<cmsUInt32Number>(
+        _cmsLCMScolorSpace(static_cast<cmsColorSpaceSignature>(space)));
+    const cmsUInt32Number channels = cmsChannelsOf(static_cast<cmsColorSpaceSignature>(space));
+    return COLORSPACE_SH(pixelType) | CHANNELS_SH(channels) | BYTES_SH(2);
 }
 
 }  // namespace
@@ -59,8 +72,8 @@ std::unique_ptr<ColorTransformData> ColorTransformData::Create(
 
     // Link the chain once, unoptimised so that it is cheap, to refuse what
     // LittleCMS cannot link now rather than at the first pixel.
-    cmsColorSpaceSignature entry;
-    cmsColorSpaceSignature exit;
+    Signature entry = 0;
+    Signature exit = 0;
     ChainSpaces(data->m_handles, entry, exit);
     cmsHTRANSFORM probe =
         data->Build(Words(entry), Words(exit), data->m_flags | cmsFLAGS_NOOPTIMIZE);

@@ -1,0 +1,63 @@
+// TIFF input of the program: the input is a TIFF file, opened by the
+// program's reader and read row by row with the samples in reverse plane
+// order; when the image is small, also read whole as a one-image document
+// (the program's TIFF conversion input). Refusals are a false return or
+// InputError; any other exception escaping is a fault.
+#include <cstddef>
+#include <cstdint>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "fuzz/FuzzSupport.h"
+#include "tools/Errors.h"
+#include "tools/InkBooks.h"
+#include "tools/TiffDocument.h"
+#include "tools/TiffFile.h"
+
+namespace {
+
+// Larger images are still decoded row by row above; reading them whole as a
+// document only costs the fuzzer time and memory.
+constexpr std::uint64_t kDocumentLimit = 4u << 20;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static rdzfuzz::ScratchFolder folder("rdz-fuzz-tiff");
+    static const rdz::tools::InkBooks books = rdz::tools::InkBooks::Load("");
+    const std::string path = folder / "image.tif";
+    rdzfuzz::WriteBytes(path, data, size);
+
+    std::uint64_t bytes = 0;
+    {
+        rdz::tools::TiffReader reader;
+        std::string error;
+        if (!reader.Open(path, &error))
+            return 0;
+        const rdz::tools::TiffLayout& layout = reader.Layout();
+        std::vector<int> planeOf(static_cast<std::size_t>(layout.samplesPerPixel));
+        std::iota(planeOf.rbegin(), planeOf.rend(), 0);
+        const std::size_t rowBytes = static_cast<std::size_t>(layout.width) *
+                                     static_cast<std::size_t>(layout.samplesPerPixel);
+        unsigned checksum = 0;
+        reader.ReadRows(
+            planeOf,
+            [&](int, const std::uint8_t* planes) {
+                // Touch the whole row the reader promises.
+                for (std::size_t i = 0; i < rowBytes; ++i)
+                    checksum += planes[i];
+                return true;
+            },
+            &error);
+        bytes = rdz::tools::ImageBytes(layout.width, layout.height, layout.samplesPerPixel);
+    }
+    if (bytes == 0 || bytes > kDocumentLimit)
+        return 0;
+    try {
+        rdz::tools::LoadedTiffDocument document =
+            rdz::tools::ReadTiffDocument(path, books, nullptr);
+    } catch (const rdz::tools::InputError&) {
+    }
+    return 0;
+}
