@@ -50,6 +50,18 @@ DWORD CheckedIntent(TintRenderingIntent intent) {
     return handedOver;
 }
 
+/// A new engine object that owns `handle`; the handle is closed when the
+/// object cannot be made.
+template <typename Object>
+Object* Adopt(HPROFILE handle) {
+    try {
+        return new Object(handle);
+    } catch (...) {
+        CloseColorProfile(handle);
+        throw;
+    }
+}
+
 }  // namespace
 
 TintICM* TintICM::GetInstance() {
@@ -79,27 +91,11 @@ HPROFILE TintICM::OpenChecked(const void* data, unsigned int size) const {
 }
 
 TintProfile TintICM::OpenProfile(const void* data, unsigned int size) {
-    HPROFILE handle = OpenChecked(data, size);
-    TintICMProfile* profile = nullptr;
-    try {
-        profile = new TintICMProfile(handle);
-    } catch (...) {
-        CloseColorProfile(handle);
-        throw;
-    }
-    return TintProfile(profile, m_engineId);
+    return TintProfile(Adopt<TintICMProfile>(OpenChecked(data, size)), m_engineId);
 }
 
 TintDLProfile TintICM::OpenDLProfile(const void* data, unsigned int size) {
-    HPROFILE handle = OpenChecked(data, size);
-    TintICMDLProfile* profile = nullptr;
-    try {
-        profile = new TintICMDLProfile(handle);
-    } catch (...) {
-        CloseColorProfile(handle);
-        throw;
-    }
-    return TintDLProfile(profile, m_engineId);
+    return TintDLProfile(Adopt<TintICMDLProfile>(OpenChecked(data, size)), m_engineId);
 }
 
 void TintICM::HandOverBlackPointCompensation(bool blackPointCompensation) const {

@@ -91,6 +91,18 @@ bool WritePostScript(PostScriptFunction produce, cmsHPROFILE handle, cmsUInt32Nu
     return writer(length, buffer.data(), userData) == length;
 }
 
+/// A new engine object that owns `handle`; the handle is closed when the
+/// object cannot be made.
+template <typename Object>
+Object* Adopt(cmsHPROFILE handle) {
+    try {
+        return new Object(handle);
+    } catch (...) {
+        cmsCloseProfile(handle);
+        throw;
+    }
+}
+
 }  // namespace
 
 TintLittleCMS* TintLittleCMS::GetInstance() {
@@ -107,27 +119,11 @@ void TintLittleCMS::ReleaseInstance() {
 }
 
 TintProfile TintLittleCMS::OpenProfile(const void* data, unsigned int size) {
-    cmsHPROFILE handle = OpenFromMemory(data, size);
-    TintLittleCMSProfile* profile = nullptr;
-    try {
-        profile = new TintLittleCMSProfile(handle);
-    } catch (...) {
-        cmsCloseProfile(handle);
-        throw;
-    }
-    return TintProfile(profile, m_engineId);
+    return TintProfile(Adopt<TintLittleCMSProfile>(OpenFromMemory(data, size)), m_engineId);
 }
 
 TintDLProfile TintLittleCMS::OpenDLProfile(const void* data, unsigned int size) {
-    cmsHPROFILE handle = OpenFromMemory(data, size);
-    TintLittleCMSDLProfile* profile = nullptr;
-    try {
-        profile = new TintLittleCMSDLProfile(handle);
-    } catch (...) {
-        cmsCloseProfile(handle);
-        throw;
-    }
-    return TintDLProfile(profile, m_engineId);
+    return TintDLProfile(Adopt<TintLittleCMSDLProfile>(OpenFromMemory(data, size)), m_engineId);
 }
 
 const TintLittleCMSProfile& TintLittleCMS::OwnProfile(const TintProfile& profile) const {
