@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds twice and runs every test in both:
-#   build/release  warnings as errors, optimised, benchmarks built
+#   build/release  warnings as errors, optimised, benchmarks built; the
+#                  end-to-end tests once more under valgrind, the program
+#                  processes they start included
 #   build/asan     AddressSanitizer + UndefinedBehaviorSanitizer
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +14,7 @@ jobs=${RDZ_JOBS:-2}
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DRDZ_WERROR=ON
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
+bash scripts/valgrind-e2e.sh build/release
 
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRDZ_WERROR=ON -DRDZ_SANITIZE=ON \
       -DRDZ_BUILD_BENCH=OFF

@@ -5,10 +5,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include <lcms2.h>
+
+#include "host/ZQTypes.h"
 #include "platform/cms/StandIn.h"
 #include "platform/kelt/kelt_builder.h"
 #include "tools/DocumentFile.h"
 #include "tools/Errors.h"
+#include "tools/IccFile.h"
 #include "tools/LargeBlocks.h"
 #include "tools/Methods.h"
 #include "tools/ProgressBar.h"
@@ -63,6 +67,20 @@ void CheckReadableFile(const std::string& path, const std::string& what) {
     }
 }
 
+/// The LittleCMS intent the engine uses for a link of `intent`.
+unsigned int LittleCmsIntent(TCMS::RenderingIntent intent) {
+    switch (intent) {
+        case TCMS::Perceptual:
+            return INTENT_PERCEPTUAL;
+        case TCMS::Saturation:
+            return INTENT_SATURATION;
+        case TCMS::AbsoluteColorimetric:
+            return INTENT_ABSOLUTE_COLORIMETRIC;
+        default:
+            return INTENT_RELATIVE_COLORIMETRIC;
+    }
+}
+
 }  // namespace
 
 std::string CanonicalPath(const std::string& path) {
@@ -86,11 +104,16 @@ void CheckMethodInputs(const ConversionRequest& request) {
     if (request.method != Method::DeviceLink) {
         return;
     }
-    // A file: URL is resolved by the converter itself.
-    const std::string link = request.reseparate.GetIccDeviceLink();
-    if (link.compare(0, 5, "file:") != 0) {
-        CheckReadableFile(link, "the device-link file");
+    // The converter reads the option as a URL or a path the same way.
+    const std::string option = request.reseparate.GetIccDeviceLink();
+    std::string path;
+    try {
+        path = ZQ_TURL::FromString(ZQ_TString(option.c_str(), 0xFFFFFFFFu)).LocalName().GetText();
+    } catch (const ZQ_EException& error) {
+        throw InputError(option + ": not a device-link file name: " + error.GetMessage());
     }
+    CheckReadableFile(path, "the device-link file");
+    CheckDeviceLinkFile(path, LittleCmsIntent(request.reseparate.GetRenderingIntent()));
 }
 
 LoadedInput LoadInput(const ConversionRequest& request, const InkBooks& books,

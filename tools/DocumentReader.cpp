@@ -306,6 +306,8 @@ class DocumentReader {
         if (setup.name.empty()) {
             node["name"].Fail("an ink name must not be empty");
         }
+        CheckNameLength(node, "book", setup.book, "a book name");
+        CheckNameLength(node, "name", setup.name, "an ink name");
         if (node.Has("kinds")) {
             const Node kinds = node["kinds"];
             for (std::size_t k = 0; k < kinds.Size(); ++k) {
@@ -344,6 +346,15 @@ class DocumentReader {
                               setup.book + "\" (names are compared ignoring case)");
         }
         inks_[id] = ink;
+    }
+
+    static void CheckNameLength(const Node& node, const char* field, const std::string& text,
+                                const char* what) {
+        if (text.size() > kMaxInkNameBytes) {
+            node[field].Fail(std::string(what) + " holds at most " +
+                             std::to_string(kMaxInkNameBytes) + " bytes; this one has " +
+                             std::to_string(text.size()));
+        }
     }
 
     void ReadNumbers(const Node& node, float* out, std::size_t count) {

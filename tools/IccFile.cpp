@@ -1,9 +1,12 @@
 #include "tools/IccFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <lcms2.h>
+#include <memory>
 
 #include "tools/Errors.h"
 
@@ -42,6 +45,117 @@ std::string HeaderSignature(const std::vector<unsigned char>& bytes, std::size_t
         text += static_cast<char>(bytes[i]);
     }
     return text;
+}
+
+const char* ProfileClassName(const std::string& signature) {
+    static const struct {
+        const char* signature;
+        const char* name;
+    } kClasses[] = {{"scnr", "input device profile"}, {"mntr", "display device profile"},
+                    {"prtr", "output device profile"}, {"link", "device link"},
+                    {"spac", "colour space profile"}, {"abst", "abstract profile"},
+                    {"nmcl", "named colour profile"}};
+    for (const auto& known : kClasses) {
+        if (signature == known.signature) {
+            return known.name;
+        }
+    }
+    return "profile of an unknown class";
+}
+
+namespace {
+
+/// A LittleCMS context that keeps the text of the first error it reports.
+class RecordingContext {
+  public:
+    RecordingContext() : context_(cmsCreateContext(nullptr, &text_)) {
+        if (context_ != nullptr) {
+            cmsSetLogErrorHandlerTHR(context_, [](cmsContext id, cmsUInt32Number,
+                                                  const char* text) {
+                // The first error is the cause; later ones are its consequences.
+                auto* first = static_cast<std::string*>(cmsGetContextUserData(id));
+                if (first->empty()) {
+                    *first = text;
+                }
+            });
+        }
+    }
+    ~RecordingContext() {
+        if (context_ != nullptr) {
+            cmsDeleteContext(context_);
+        }
+    }
+    RecordingContext(const RecordingContext&) = delete;
+    RecordingContext& operator=(const RecordingContext&) = delete;
+
+    cmsContext Get() const { return context_; }
+    /// " (LittleCMS: <text>)" after an error, else "".
+    std::string Detail() const { return text_.empty() ? "" : " (LittleCMS: " + text_ + ")"; }
+
+  private:
+    std::string text_;
+    cmsContext context_;
+};
+
+bool IsFourColourSpace(const std::string& signature) {
+    return signature == "CMYK" || signature == "4CLR";
+}
+
+std::string Trimmed(std::string signature) {
+    while (!signature.empty() && (signature.back() == ' ' || signature.back() == '\0')) {
+        signature.pop_back();
+    }
+    return signature.empty() ? "(none)" : signature;
+}
+
+}  // namespace
+
+void CheckDeviceLinkFile(const std::string& path, unsigned int lcmsIntent) {
+    const std::vector<unsigned char> bytes = ReadIccFile(path);
+    const std::uint32_t declared = std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 |
+                                   std::uint32_t{bytes[2]} << 8 | std::uint32_t{bytes[3]};
+    if (HeaderSignature(bytes, 36) != "acsp") {
+        throw InputError(path + ": not an ICC profile (no \"acsp\" signature in its header)");
+    }
+    if (declared > bytes.size()) {
+        throw InputError(path + ": the file is cut short: its header declares " +
+                         std::to_string(declared) + " bytes, the file holds " +
+                         std::to_string(bytes.size()));
+    }
+    const std::string profileClass = HeaderSignature(bytes, 12);
+    if (profileClass != "link") {
+        throw InputError(path + ": an ICC " + ProfileClassName(profileClass) +
+                         ", not a device link");
+    }
+    const std::string input = HeaderSignature(bytes, 16);
+    const std::string output = HeaderSignature(bytes, 20);
+    if (!IsFourColourSpace(input) || !IsFourColourSpace(output)) {
+        throw InputError(path + ": a device link from " + Trimmed(input) + " to " +
+                         Trimmed(output) +
+                         "; the device-link conversion needs one from CMYK to CMYK");
+    }
+
+    RecordingContext context;
+    if (context.Get() == nullptr) {
+        throw InputError(path + ": cannot check the device link (out of memory)");
+    }
+    const std::unique_ptr<void, decltype(&cmsCloseProfile)> profile(
+        cmsOpenProfileFromMemTHR(context.Get(), bytes.data(),
+                                 static_cast<cmsUInt32Number>(bytes.size())),
+        &cmsCloseProfile);
+    if (!profile) {
+        throw InputError(path + ": the ICC file is damaged" + context.Detail());
+    }
+    // Reading the colour tables is what building the link needs; the tables
+    // are not resampled here, so the check costs little.
+    const cmsHTRANSFORM transform =
+        cmsCreateTransformTHR(context.Get(), profile.get(), TYPE_CMYK_8, nullptr, TYPE_CMYK_8,
+                              lcmsIntent, cmsFLAGS_NOOPTIMIZE | cmsFLAGS_NOCACHE);
+    if (transform == nullptr) {
+        throw InputError(path + ": the device link's colour tables cannot be used" +
+                         context.Detail());
+    }
+    cmsDeleteTransform(transform);
 }
 
 }  // namespace rdz::tools

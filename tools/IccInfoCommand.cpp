@@ -26,28 +26,6 @@ std::string IntentName(TintRenderingIntent intent) {
     return "not one of the four intents";
 }
 
-const char* ClassName(const std::string& signature) {
-    if (signature == "scnr") {
-        return "input device profile";
-    }
-    if (signature == "mntr") {
-        return "display device profile";
-    }
-    if (signature == "prtr") {
-        return "output device profile";
-    }
-    if (signature == "spac") {
-        return "colour space profile";
-    }
-    if (signature == "abst") {
-        return "abstract profile";
-    }
-    if (signature == "nmcl") {
-        return "named colour profile";
-    }
-    return "profile of an unknown class";
-}
-
 /// "CMYK, 4 channels: Cyan, Magenta, Yellow, Black".
 std::string Side(TintColorSpace space, int channels,
                  const std::function<std::string(unsigned int)>& name) {
@@ -107,7 +85,7 @@ int RunIccInfoCommand(const std::vector<std::string>& args, Console&) {
             }
         } else {
             const TintProfile profile = engine->OpenProfile(bytes.data(), size);
-            report += std::string("Kind: ") + ClassName(profileClass) + " (ICC " + version + ")\n";
+            report += std::string("Kind: ") + ProfileClassName(profileClass) + " (ICC " + version + ")\n";
             report += "Rendering intent: " + IntentName(profile.GetRenderingIntent()) + "\n";
             report += "Colour space: " +
                       Side(profile.GetColorSpace(), profile.GetNumberOfChannels(),

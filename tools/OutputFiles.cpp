@@ -58,6 +58,10 @@ void InstallHandlers() {
         return;
     }
     installed = true;
+    // A write past the file-size limit then fails with EFBIG, which the
+    // writers report, instead of killing the program with its temporary
+    // files left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     for (int signal : kSignals) {
         struct sigaction action;
         std::memset(&action, 0, sizeof action);

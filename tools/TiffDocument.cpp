@@ -119,6 +119,12 @@ LoadedTiffDocument ReadTiffDocument(const std::string& path, const InkBooks& boo
             sample.process = true;
         } else if (named) {
             sample.name = layout.inkNames[nameIndex];
+            if (sample.name.size() > kMaxInkNameBytes) {
+                throw InputError(path + ": the name of ink sample " + std::to_string(s + 1) +
+                                 " holds " + std::to_string(sample.name.size()) +
+                                 " bytes; an ink name holds at most " +
+                                 std::to_string(kMaxInkNameBytes));
+            }
             sample.process = !extra && ProcessIndex(sample.name) >= 0;
         } else {
             sample.name = "Spot " + std::to_string(++spotNumber);

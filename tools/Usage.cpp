@@ -60,7 +60,9 @@ METHOD, one of:
     --range X
     --purpose N             ink-saving purpose 0 to 4 (default 3)
   --device-link FILE        apply a CMYK-to-CMYK ICC device link (a path or a
-                            file: URL) to the process colours
+                            file: URL) to the process colours; the file is
+                            checked (whole, a device link, CMYK to CMYK,
+                            readable colour tables) before the input is read
     --intent 2|3|4|5        rendering intent for the link (default 3)
 
 GENERAL OPTIONS:

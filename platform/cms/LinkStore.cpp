@@ -60,11 +60,12 @@ std::string SystemError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-/// Writes `size` bytes to `target` through a temporary file in the same folder
-/// that is flushed to disk and then renamed: `target` is either the old file
-/// or the whole new one, never a part.
-bool WriteAtomically(const fs::path& target, const void* data, std::size_t size,
-                     std::string* fault) {
+/// Writes `size` bytes to a new temporary file beside `target` and flushes
+/// it to disk; returns its path, or an empty path (and no file) after a
+/// failure. Renaming it onto `target` then replaces the old file at once:
+/// `target` is either the old file or the whole new one, never a part.
+fs::path WriteTemporary(const fs::path& target, const void* data, std::size_t size,
+                        std::string* fault) {
     static std::atomic<unsigned> counter{0};
     const fs::path temp =
         target.parent_path() / ("." + target.filename().string() + ".tmp." +
@@ -72,7 +73,7 @@ bool WriteAtomically(const fs::path& target, const void* data, std::size_t size,
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         *fault = SystemError("cannot create a temporary file");
-        return false;
+        return fs::path();
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
     std::size_t done = 0;
@@ -95,13 +96,11 @@ bool WriteAtomically(const fs::path& target, const void* data, std::size_t size,
         *fault = SystemError("cannot close");
         ok = false;
     }
-    if (ok && ::rename(temp.c_str(), target.c_str()) != 0) {
-        *fault = SystemError("cannot rename into place");
-        ok = false;
-    }
-    if (!ok)
+    if (!ok) {
         ::unlink(temp.c_str());
-    return ok;
+        return fs::path();
+    }
+    return temp;
 }
 
 /// Makes the renames in `folder` durable.
@@ -445,9 +444,29 @@ bool LinkStore::Write(const std::string& product, const std::string& name, const
     };
     const std::string text =
         record.dump(2, ' ', false, json::Json::error_handler_t::replace) + "\n";
-    // The profile first: a JSON is never written before the profile it names.
-    if (!WriteAtomically(folder / (name + ".icc"), link.Icc().data(), link.Icc().size(), fault) ||
-        !WriteAtomically(jsonPath, text.data(), text.size(), fault)) {
+    // Both files are written whole before either replaces anything, so a
+    // write that fails part-way (a full disk) leaves the stored pair as it
+    // was. Then the profile goes first: a JSON never names a profile that
+    // is not there yet, and the JSON's size and fingerprint tell whether
+    // the two were renamed together.
+    const fs::path iccPath = folder / (name + ".icc");
+    const fs::path iccTemp = WriteTemporary(iccPath, link.Icc().data(), link.Icc().size(), fault);
+    if (iccTemp.empty())
+        return false;
+    const fs::path jsonTemp = WriteTemporary(jsonPath, text.data(), text.size(), fault);
+    if (jsonTemp.empty()) {
+        ::unlink(iccTemp.c_str());
+        return false;
+    }
+    if (::rename(iccTemp.c_str(), iccPath.c_str()) != 0) {
+        *fault = SystemError("cannot rename into place");
+        ::unlink(iccTemp.c_str());
+        ::unlink(jsonTemp.c_str());
+        return false;
+    }
+    if (::rename(jsonTemp.c_str(), jsonPath.c_str()) != 0) {
+        *fault = SystemError("cannot rename into place");
+        ::unlink(jsonTemp.c_str());
         return false;
     }
     SyncFolder(folder);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <thread>
@@ -204,6 +205,41 @@ TEST_F(Failures, AnInterruptedRunLeavesNoFileBehind) {
     EXPECT_TRUE(started);
     EXPECT_EQ(128 + SIGTERM, status);
     EXPECT_EQ((std::vector<std::string>{"in.tif"}), scratch_.Files());
+}
+
+TEST_F(Failures, AWriteThatFailsPartWayLeavesNoFileAndTheInputUntouched) {
+    if (!Exists(ExampleCmsDb() + "/processes/default_cmyk.icc")) {
+        GTEST_SKIP() << "the example CMS database is not built (libgs-common missing)";
+    }
+    TestTiff tiff;
+    tiff.width = 200;
+    tiff.height = 200;
+    WriteTiff(scratch_.Path("in.tif"), tiff, TestPixels(tiff));
+    const std::string before = ReadText(scratch_.Path("in.tif"));
+    // The program inherits a file-size limit far below its output's size:
+    // its writes fail part-way, as on a full disk.
+    struct FileSizeLimit {
+        explicit FileSizeLimit(rlim_t bytes) {
+            getrlimit(RLIMIT_FSIZE, &saved);
+            rlimit limit = saved;
+            limit.rlim_cur = bytes;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+        rlimit saved{};
+    };
+    CliRun run;
+    {
+        FileSizeLimit limit(64 * 1024);
+        run = Convert({"--strategy", "Coated to Uncoated", scratch_.Path("in.tif"), "-o",
+                       scratch_.Path("out.tif")});
+    }
+    EXPECT_EQ(1, run.status) << run.err;
+    EXPECT_NE(std::string::npos,
+              run.err.find("ERROR: cannot write '" + scratch_.Path("out.tif") + "'"))
+        << run.err;
+    EXPECT_EQ((std::vector<std::string>{"in.tif"}), scratch_.Files());
+    EXPECT_EQ(before, ReadText(scratch_.Path("in.tif")));
 }
 
 TEST_F(Failures, AMethodNotBuiltInSaysSo) {

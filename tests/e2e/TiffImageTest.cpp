@@ -143,6 +143,19 @@ TEST_F(TiffImages, ImagesThatAreNotCmykOrNotWholeAreRefusedWithTheirName) {
     EXPECT_NE(std::string::npos, run.err.find("ERROR: " + scratch_.Path("cut.tif") + ": "))
         << run.err;
 
+    // A spot ink whose name would not fit the host's name buffers.
+    TestTiff longName;
+    longName.extras = {EXTRASAMPLE_UNSPECIFIED};
+    longName.inkNames = {"Cyan", "Magenta", "Yellow", "Black", std::string(256, 'O')};
+    WriteTiff(scratch_.Path("long-name.tif"), longName, TestPixels(longName));
+    run = ConvertUnchanged(scratch_.Path("long-name.tif"), scratch_.Path("out.tif"));
+    EXPECT_EQ(2, run.status);
+    EXPECT_NE(std::string::npos,
+              run.err.find("ERROR: " + scratch_.Path("long-name.tif") +
+                           ": the name of ink sample 5 holds 256 bytes; an ink name holds at "
+                           "most 255"))
+        << run.err;
+
     WriteText(scratch_.Path("text.tif"), "not a TIFF file at all\n");
     run = ConvertUnchanged(scratch_.Path("text.tif"), scratch_.Path("out.tif"));
     EXPECT_EQ(2, run.status);

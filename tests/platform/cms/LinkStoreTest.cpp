@@ -2,10 +2,12 @@
 // request they were made from, across restarts of the library, written so
 // that no crash or second program leaves a half-written or mismatched link.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -185,6 +187,40 @@ TEST(CmsLinkStore, FlushWritesWholeFilesOrReportsWhyNot) {
     EXPECT_TRUE(ErrorMentions("links/blocked/two.json: cannot create the folder"));
     EXPECT_TRUE(TCMS_ColTransfNew(TCMS_GetLib(), TCMS::ColTransfTypeProfile, "blocked", "two",
                                   TCMS::ResolutionHigh) != nullptr);
+}
+
+TEST(CmsLinkStore, AWriteThatFailsPartWayLeavesTheStoredLinkAsItWas) {
+    LinkDatabase folder;
+    OpenDatabase db(folder.Folder());
+    Store(ColourSpaceLink(), "kept");
+    const std::vector<std::string> before = FilesIn(folder.LinkFolder());
+    // Another program replaces the link under a file-size limit far below
+    // the profile's size: its writes stop part-way, as on a full disk.
+    const pid_t child = fork();
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 200;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const auto other = ColourSpaceLink(TCMS::Perceptual);
+        const bool failed = other && TCMS_ProcLinkSetName(other, "kept") == 0 &&
+                            TCMS_ProcLinkSaveInDB(other, 1) == 0 &&
+                            TCMS_ProcLinkFlushDB(TCMS_GetLib()) == -1 &&
+                            ErrorMentions("kept.json: cannot write: File too large");
+        _exit(failed ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    Restart();
+    // The first link is still whole and found, and no temporary file is left.
+    EXPECT_STREQ("kept", TCMS_ProcLinkGetName(ColourSpaceLink()));
+    EXPECT_STREQ("", TCMS_ProcLinkGetName(ColourSpaceLink(TCMS::Perceptual)));
+    EXPECT_TRUE(rdz::cms::LinkErrors().empty()) << testing::PrintToString(rdz::cms::LinkErrors());
+    EXPECT_EQ(before, FilesIn(folder.LinkFolder()));
 }
 
 TEST(CmsLinkStore, NamesAreCheckedAndTakenNamesKept) {
