@@ -2,7 +2,8 @@
 // 8-bit link then converts a row of CMYK pixels; and the same bytes opened
 // directly as a device-link profile of either engine (colour spaces, channel
 // counts, colorant names of both sides, a 16-bit link converting doubles).
-// The last byte chooses the engine and the rendering intent.
+// The last byte chooses the engine and the rendering intent. With the
+// program's library at hand, its check of a device-link file runs too.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,6 +14,11 @@
 #include "engine/TintEngineManager.h"
 #include "engine/TintException.h"
 #include "fuzz/FuzzSupport.h"
+
+#ifdef RDZ_FUZZ_HAVE_TOOLS
+#include "tools/Errors.h"
+#include "tools/IccFile.h"
+#endif
 
 namespace {
 
@@ -81,5 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (link)
         Refusable([&] { ConvertRow(*link); });
     OpenDirectly(manager, data, size, static_cast<TintRenderingIntent>((choice >> 1) % 5));
+#ifdef RDZ_FUZZ_HAVE_TOOLS
+    try {
+        rdz::tools::CheckDeviceLinkFile(path, (choice >> 1) % 4);
+    } catch (const rdz::tools::InputError&) {
+    }
+#endif
     return 0;
 }

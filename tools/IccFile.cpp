@@ -101,9 +101,22 @@ bool IsFourColourSpace(const std::string& signature) {
     return signature == "CMYK" || signature == "4CLR";
 }
 
-std::string Trimmed(std::string signature) {
+/// A colour-space signature as an operator reads it: "CMYK", "RGB", or its
+/// bytes in hexadecimal when they are not printable text.
+std::string Readable(std::string signature) {
     while (!signature.empty() && (signature.back() == ' ' || signature.back() == '\0')) {
         signature.pop_back();
+    }
+    for (const char c : signature) {
+        if (c < 0x21 || c > 0x7E) {
+            std::string hex = "0x";
+            for (const char byte : signature) {
+                static const char kDigits[] = "0123456789abcdef";
+                hex += kDigits[(static_cast<unsigned char>(byte) >> 4) & 0x0F];
+                hex += kDigits[static_cast<unsigned char>(byte) & 0x0F];
+            }
+            return hex;
+        }
     }
     return signature.empty() ? "(none)" : signature;
 }
@@ -130,8 +143,8 @@ void CheckDeviceLinkFile(const std::string& path, unsigned int lcmsIntent) {
     const std::string input = HeaderSignature(bytes, 16);
     const std::string output = HeaderSignature(bytes, 20);
     if (!IsFourColourSpace(input) || !IsFourColourSpace(output)) {
-        throw InputError(path + ": a device link from " + Trimmed(input) + " to " +
-                         Trimmed(output) +
+        throw InputError(path + ": a device link from " + Readable(input) + " to " +
+                         Readable(output) +
                          "; the device-link conversion needs one from CMYK to CMYK");
     }
 

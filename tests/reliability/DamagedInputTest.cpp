@@ -332,6 +332,9 @@ TEST(DamagedInput, DeviceLinksAreCheckedBeforeAnythingIsConverted) {
         {Corpus("device_link/absurd_tag_count.icc"), ": the ICC file is damaged (LittleCMS: "},
         {LinkWithDamagedTable(), ": the device link's colour tables cannot be used (LittleCMS: "},
         {std::string(200, 'x'), ": not an ICC profile (no \"acsp\" signature in its header)"},
+        {std::string(link).replace(16, 4, std::string("\x01\x02\x1b\xff", 4)),
+         ": a device link from 0x01021bff to CMYK; the device-link conversion needs one from CMYK "
+         "to CMYK"},
     };
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(c.fault);
