@@ -1,5 +1,8 @@
 // Image definitions, pixel images, placements and object arrays.
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -17,6 +20,27 @@ CtDefRec* DefRec(ct_def_t* definition) {
 }
 const CtDefRec* DefRec(const ct_def_t* definition) {
     return static_cast<const CtDefRec*>(definition);
+}
+
+/// Makes `pixels` hold `samples` zero samples. The memory of a large image
+/// is marked for transparent huge pages before it is first touched: a fresh
+/// image then costs one page fault per 2 MiB instead of one per 4 KiB, which
+/// on a virtual machine is much of the time an image conversion takes. The
+/// mark is advice only; where the system offers no huge pages nothing changes.
+void AllocateSamples(std::vector<std::uint8_t>& pixels, std::size_t samples) {
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    pixels.reserve(samples);
+#if defined(MADV_HUGEPAGE)
+    if (samples >= 4 * kHugePage) {
+        const auto begin = reinterpret_cast<std::uintptr_t>(pixels.data());
+        const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+        const std::uintptr_t last = (begin + samples) & ~(kHugePage - 1);
+        if (last > first) {
+            madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        }
+    }
+#endif
+    pixels.assign(samples, 0);
 }
 
 /// height * width * planes, or false when it does not fit in memory sizes.
@@ -322,7 +346,7 @@ cti_image_t* CTI_create(int ctParam1, int ctParam2, int ctParam3, int height, in
     image->inks = inks;
     image->planes = planes;
     try {
-        image->pixels.assign(samples, 0);
+        AllocateSamples(image->pixels, samples);
     } catch (const std::bad_alloc&) {
         FreeImageRecord(image);
         return nullptr;
