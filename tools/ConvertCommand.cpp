@@ -17,6 +17,9 @@ int RunConvertCommand(const std::vector<std::string>& args, Console& console) {
         std::fputs(HelpText("convert"), stdout);
         return 0;
     }
+    if (KindOfFile(request.output) == FileKind::Document) {
+        CheckDocumentOutputName(request.output);
+    }
     SelectCmsDatabase(request.cmsFolder);
     CheckMethodInputs(request);
     if (CanonicalPath(request.input) == CanonicalPath(request.output)) {

@@ -28,6 +28,14 @@ struct LoadedDocumentFile {
 /// "<pixel file>: ..." for a TIFF file that does not fit its image.
 LoadedDocumentFile ReadDocumentFile(const std::string& path, ProgressBar* progress);
 
+/// True when `text` is well-formed UTF-8.
+bool IsUtf8(const std::string& text);
+
+/// Throws UsageError when the document file `path` could not name its pixel
+/// files: they are named after its stem, and the names are JSON texts, which
+/// hold UTF-8 only.
+void CheckDocumentOutputName(const std::string& path);
+
 /// Writes `document` as the document file `path`. The JSON goes to
 /// `jsonTemporary` (a file that `outputs` reserved for `path`); the pixels of
 /// every image definition go to a TIFF file beside `path`, named

@@ -7,7 +7,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <stdexcept>
 
+#include "host/UTF8FS.h"
 #include "tools/DocumentFile.h"
 #include "tools/Errors.h"
 #include "tools/OutputFiles.h"
@@ -458,6 +460,24 @@ void WriteDocumentFile(document_object_t* document, const std::string& path,
                        const std::string& jsonTemporary, OutputFiles& outputs,
                        const std::vector<std::string>& avoid, ProgressBar* progress) {
     DocumentWriter(document, path, outputs, avoid, progress).Write(jsonTemporary);
+}
+
+bool IsUtf8(const std::string& text) {
+    try {
+        Utf8ToUnicode(text);
+        return true;
+    } catch (const std::invalid_argument&) {
+        return false;
+    }
+}
+
+void CheckDocumentOutputName(const std::string& path) {
+    const std::string stem = fs::path(path).stem().string();
+    if (!IsUtf8(stem)) {
+        throw UsageError("the output name '" + path +
+                         "' is not UTF-8: a document file names its pixel files after it in "
+                         "JSON, which holds UTF-8 only; choose a UTF-8 name");
+    }
 }
 
 }  // namespace rdz::tools

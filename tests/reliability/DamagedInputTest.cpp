@@ -356,5 +356,39 @@ TEST(DamagedInput, DeviceLinksAreCheckedBeforeAnythingIsConverted) {
         << run.err;
 }
 
+TEST(DamagedInput, PathsThatAreNotUtf8) {
+    Scratch db;
+    MakeDatabase(db.Path("cmsdb"));
+    Scratch scratch;
+    // A document in a folder whose name is not UTF-8 converts into another
+    // such folder, and the result reads back: its pixel files are named
+    // relative to it.
+    const std::string input = CopySample(scratch.Path("in-\xff"));
+    WriteFile(scratch.Path("out-\xfe/.keep"), "");
+    CliRun run = RunCli({"convert", "--cms", db.Path("cmsdb"), "--strategy", "ISO Coated", input,
+                         "-o", scratch.Path("out-\xfe/out.json")});
+    EXPECT_EQ(0, run.status) << run.err;
+    run = RunCli({"convert", "--cms", db.Path("cmsdb"), "--strategy", "ISO Coated",
+                  scratch.Path("out-\xfe/out.json"), "-o", scratch.Path("again.json")});
+    EXPECT_EQ(0, run.status) << run.err;
+
+    // A document file whose own name is not UTF-8 could not name its pixel
+    // files in JSON: refused before anything is read.
+    run = RunCli({"convert", "--cms", db.Path("cmsdb"), "--strategy", "ISO Coated", input, "-o",
+                  scratch.Path("bad-\xfe.json")});
+    EXPECT_EQ(2, run.status) << run.err;
+    EXPECT_NE(std::string::npos,
+              run.err.find("ERROR: the output name '" + scratch.Path("bad-\xfe.json") +
+                           "' is not UTF-8"))
+        << run.err;
+    EXPECT_FALSE(HasSanitizerReport(run.err)) << run.err;
+    EXPECT_EQ((std::vector<std::string>{"again.json", "again.logo.tif", "again.photo.tif",
+                                        "in-\xff/sample.json", "in-\xff/sample.logo.tif",
+                                        "in-\xff/sample.photo.tif", "out-\xfe/.keep",
+                                        "out-\xfe/out.json", "out-\xfe/out.logo.tif",
+                                        "out-\xfe/out.photo.tif"}),
+              FilesUnder(scratch.Folder()));
+}
+
 }  // namespace
 }  // namespace rdz::reliability
