@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <new>
 
 namespace rdz::tools {
@@ -182,7 +184,46 @@ bool TiffReader::Open(const std::string& path, std::string* error) {
         TIFFGetFieldDefaulted(tiff_, TIFFTAG_RESOLUTIONUNIT, &unit);
         layout.resolutionUnit = unit;
     }
+    if (!CheckDataInsideFile(error)) {
+        return false;
+    }
     layout_ = layout;
+    return true;
+}
+
+bool TiffReader::CheckDataInsideFile(std::string* error) const {
+    // A file that declares more data than it holds is cut short (or lies
+    // about its size): it is refused here, before memory is set aside for
+    // the whole image it claims to be.
+    std::error_code ec;
+    const std::uintmax_t fileSize = std::filesystem::file_size(path_, ec);
+    if (ec) {
+        return true;  // not a plain file: the reading finds any fault
+    }
+    const bool tiled = TIFFIsTiled(tiff_) != 0;
+    const std::uint32_t pieces = tiled ? TIFFNumberOfTiles(tiff_) : TIFFNumberOfStrips(tiff_);
+    std::uint64_t* offsets = nullptr;
+    std::uint64_t* counts = nullptr;
+    if (TIFFGetField(tiff_, tiled ? TIFFTAG_TILEOFFSETS : TIFFTAG_STRIPOFFSETS, &offsets) == 0 ||
+        TIFFGetField(tiff_, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) ==
+            0 ||
+        offsets == nullptr || counts == nullptr) {
+        return true;  // libtiff reports missing tables when the data is read
+    }
+    std::uint64_t end = 0;
+    for (std::uint32_t i = 0; i < pieces; ++i) {
+        const std::uint64_t count = counts[i];
+        if (count == 0) {
+            continue;
+        }
+        const std::uint64_t last = offsets[i] > UINT64_MAX - count ? UINT64_MAX : offsets[i] + count;
+        end = std::max(end, last);
+    }
+    if (end > fileSize) {
+        *error = "the file is cut short: its image data runs to byte " + std::to_string(end) +
+                 ", the file holds " + std::to_string(fileSize) + " bytes";
+        return false;
+    }
     return true;
 }
 

@@ -77,6 +77,8 @@ class TiffReader {
     bool ReadScanlines(const std::vector<int>& planeOf, const RowSink& sink, std::string* error);
     bool ReadBands(const std::vector<int>& planeOf, const RowSink& sink, std::string* error);
     std::string Failure(const char* what) const;
+    /// False (with the reason) when a strip or tile lies past the file's end.
+    bool CheckDataInsideFile(std::string* error) const;
 
     TIFF* tiff_ = nullptr;
     std::string path_;

@@ -186,6 +186,8 @@ const std::vector<DamagedCase>& Cases() {
                              "/../regressions/tiff/tile_larger_than_image.tif");
          }),
          StrategyOn},
+        {"TIFF image declaring 3.6 GB of data in 242 bytes",
+         Tiff([] { return Corpus("tiff/declares_3_6_gb_holds_242_bytes.tif"); }), StrategyOn},
         {"empty device link", Link([] { return std::string(); }), DeviceLink},
         {"device link cut at 300 bytes", Link([] { return SmallLink().substr(0, 300); }),
          DeviceLink},
