@@ -28,9 +28,6 @@ struct LoadedDocumentFile {
 /// "<pixel file>: ..." for a TIFF file that does not fit its image.
 LoadedDocumentFile ReadDocumentFile(const std::string& path, ProgressBar* progress);
 
-/// True when `text` is well-formed UTF-8.
-bool IsUtf8(const std::string& text);
-
 /// Throws UsageError when the document file `path` could not name its pixel
 /// files: they are named after its stem, and the names are JSON texts, which
 /// hold UTF-8 only.

@@ -462,18 +462,14 @@ void WriteDocumentFile(document_object_t* document, const std::string& path,
     DocumentWriter(document, path, outputs, avoid, progress).Write(jsonTemporary);
 }
 
-bool IsUtf8(const std::string& text) {
-    try {
-        Utf8ToUnicode(text);
-        return true;
-    } catch (const std::invalid_argument&) {
-        return false;
-    }
-}
-
 void CheckDocumentOutputName(const std::string& path) {
-    const std::string stem = fs::path(path).stem().string();
-    if (!IsUtf8(stem)) {
+    bool utf8 = true;
+    try {
+        Utf8ToUnicode(fs::path(path).stem().string());
+    } catch (const std::invalid_argument&) {
+        utf8 = false;
+    }
+    if (!utf8) {
         throw UsageError("the output name '" + path +
                          "' is not UTF-8: a document file names its pixel files after it in "
                          "JSON, which holds UTF-8 only; choose a UTF-8 name");
