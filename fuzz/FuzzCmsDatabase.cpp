@@ -22,7 +22,7 @@
 #include "host/CMS.h"
 #include "platform/cms/StandIn.h"
 #ifdef RDZ_FUZZ_HAVE_TOOLS
-#include "tools/InkBooks.h"
+#include "formats/InkBooks.h"
 #endif
 
 namespace {
@@ -200,7 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 0:
             TIDB_GetInk(lib, "fuzz", "Orange");
 #ifdef RDZ_FUZZ_HAVE_TOOLS
-            rdz::tools::InkBooks::Load(database.Folder()).FindByName("Orange", false);
+            rdz::formats::InkBooks::Load(database.Folder()).FindByName("Orange", false);
 #endif
             break;
         case 1:

@@ -16,7 +16,7 @@
 #include "fuzz/FuzzSupport.h"
 
 #ifdef RDZ_FUZZ_HAVE_TOOLS
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 #include "tools/IccFile.h"
 #endif
 
@@ -90,7 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 #ifdef RDZ_FUZZ_HAVE_TOOLS
     try {
         rdz::tools::CheckDeviceLinkFile(path, (choice >> 1) % 4);
-    } catch (const rdz::tools::InputError&) {
+    } catch (const rdz::formats::InputError&) {
     }
 #endif
     return 0;

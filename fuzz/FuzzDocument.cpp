@@ -8,8 +8,8 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "tools/DocumentFile.h"
-#include "tools/Errors.h"
+#include "formats/json/DocumentFile.h"
+#include "formats/Errors.h"
 
 namespace {
 
@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static Folder folder;
     rdzfuzz::WriteBytes(folder.Document(), data, size);
     try {
-        rdz::tools::LoadedDocumentFile loaded =
-            rdz::tools::ReadDocumentFile(folder.Document(), nullptr);
-    } catch (const rdz::tools::InputError&) {
+        rdz::formats::LoadedDocumentFile loaded =
+            rdz::formats::ReadDocumentFile(folder.Document(), nullptr);
+    } catch (const rdz::formats::InputError&) {
     }
     return 0;
 }

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
-#include "tools/Errors.h"
-#include "tools/InkBooks.h"
-#include "tools/TiffDocument.h"
-#include "tools/TiffFile.h"
+#include "formats/Errors.h"
+#include "formats/InkBooks.h"
+#include "formats/tiff/TiffDocument.h"
+#include "formats/tiff/TiffFile.h"
 
 namespace {
 
@@ -25,17 +25,17 @@ constexpr std::uint64_t kDocumentLimit = 4u << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static rdzfuzz::ScratchFolder folder("rdz-fuzz-tiff");
-    static const rdz::tools::InkBooks books = rdz::tools::InkBooks::Load("");
+    static const rdz::formats::InkBooks books = rdz::formats::InkBooks::Load("");
     const std::string path = folder / "image.tif";
     rdzfuzz::WriteBytes(path, data, size);
 
     std::uint64_t bytes = 0;
     {
-        rdz::tools::TiffReader reader;
+        rdz::formats::TiffReader reader;
         std::string error;
         if (!reader.Open(path, &error))
             return 0;
-        const rdz::tools::TiffLayout& layout = reader.Layout();
+        const rdz::formats::TiffLayout& layout = reader.Layout();
         std::vector<int> planeOf(static_cast<std::size_t>(layout.samplesPerPixel));
         std::iota(planeOf.rbegin(), planeOf.rend(), 0);
         const std::size_t rowBytes = static_cast<std::size_t>(layout.width) *
@@ -50,14 +50,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 return true;
             },
             &error);
-        bytes = rdz::tools::ImageBytes(layout.width, layout.height, layout.samplesPerPixel);
+        bytes = rdz::formats::ImageBytes(layout.width, layout.height, layout.samplesPerPixel);
     }
     if (bytes == 0 || bytes > kDocumentLimit)
         return 0;
     try {
-        rdz::tools::LoadedTiffDocument document =
-            rdz::tools::ReadTiffDocument(path, books, nullptr);
-    } catch (const rdz::tools::InputError&) {
+        rdz::formats::LoadedTiffDocument document =
+            rdz::formats::ReadTiffDocument(path, books, nullptr);
+    } catch (const rdz::formats::InputError&) {
     }
     return 0;
 }

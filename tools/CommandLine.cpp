@@ -9,10 +9,12 @@
 #include <map>
 #include <set>
 
-#include "tools/Errors.h"
-#include "tools/InkBooks.h"
+#include "formats/Errors.h"
+#include "formats/FileNames.h"
+#include "formats/InkBooks.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 namespace {
 
 /// Options that belong to one method, and those of both ICC methods.
@@ -137,20 +139,6 @@ bool ParseNumber(const std::string& text, double* value) {
     }
     *value = parsed;
     return true;
-}
-
-FileKind KindOfFile(const std::string& path) {
-    std::string extension = std::filesystem::path(path).extension().string();
-    if (EqualsIgnoringCase(extension, ".json")) {
-        return FileKind::Document;
-    }
-    if (EqualsIgnoringCase(extension, ".tif") || EqualsIgnoringCase(extension, ".tiff")) {
-        return FileKind::Tiff;
-    }
-    if (EqualsIgnoringCase(extension, ".png")) {
-        return FileKind::Png;
-    }
-    return FileKind::Unknown;
 }
 
 ConversionRequest ParseConversion(const std::vector<std::string>& args, bool preview) {
@@ -332,20 +320,8 @@ ConversionRequest ParseConversion(const std::vector<std::string>& args, bool pre
     if (request.output.empty()) {
         throw UsageError("give the output file with -o OUTPUT");
     }
-    const FileKind input = KindOfFile(request.input);
-    const FileKind output = KindOfFile(request.output);
-    if (input != FileKind::Document && input != FileKind::Tiff) {
-        throw UsageError("the input must be a document (.json) or a TIFF image (.tif, .tiff): '" +
-                         request.input + "'");
-    }
-    if (preview && output != FileKind::Png) {
+    if (preview && !HasExtension(request.output, {".png"})) {
         throw UsageError("the preview is a PNG file (.png): '" + request.output + "'");
-    }
-    if (!preview && output != input) {
-        throw UsageError(
-            std::string("the output must be of the same kind as the input (") +
-            (input == FileKind::Document ? "a document, .json" : "a TIFF image, .tif") + "): '" +
-            request.output + "'");
     }
     return request;
 }

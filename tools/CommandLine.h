@@ -41,8 +41,4 @@ ConversionRequest ParseConversion(const std::vector<std::string>& args, bool pre
 bool ParseInteger(const std::string& text, long long* value);
 bool ParseNumber(const std::string& text, double* value);
 
-/// The kind of file a path names, by its extension.
-enum class FileKind { Unknown, Document, Tiff, Png };
-FileKind KindOfFile(const std::string& path);
-
 }  // namespace rdz::tools

@@ -10,15 +10,14 @@
 #include "host/ZQTypes.h"
 #include "platform/cms/StandIn.h"
 #include "platform/kelt/kelt_builder.h"
-#include "tools/DocumentFile.h"
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 #include "tools/IccFile.h"
-#include "tools/LargeBlocks.h"
+#include "formats/LargeBlocks.h"
 #include "tools/Methods.h"
 #include "tools/ProgressBar.h"
-#include "tools/TiffDocument.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 namespace {
 
 namespace fs = std::filesystem;
@@ -116,28 +115,37 @@ void CheckMethodInputs(const ConversionRequest& request) {
     CheckDeviceLinkFile(path, LittleCmsIntent(request.reseparate.GetRenderingIntent()));
 }
 
-LoadedInput LoadInput(const ConversionRequest& request, const InkBooks& books,
-                      ProgressBar* progress) {
-    LoadedInput input;
-    input.kind = KindOfFile(request.input);
-    if (input.kind == FileKind::Tiff) {
-        CheckReadableFile(request.input, "the image");
-        LoadedTiffDocument loaded = ReadTiffDocument(request.input, books, progress);
-        input.document = std::move(loaded.document);
-        input.tiffLayout = loaded.layout;
-        input.files.push_back(request.input);
-    } else {
-        LoadedDocumentFile loaded = ReadDocumentFile(request.input, progress);
-        input.document = std::move(loaded.document);
-        input.files.push_back(request.input);
-        input.files.insert(input.files.end(), loaded.pixelFiles.begin(), loaded.pixelFiles.end());
+const DocumentFormat& InputFormat(const std::string& input) {
+    std::error_code ec;
+    if (fs::is_directory(input, ec)) {
+        throw InputError(input + ": is a folder, not a file");
     }
-    return input;
+    if (!std::ifstream(input, std::ios::binary)) {
+        throw InputError(input + ": cannot open: " + std::strerror(errno));
+    }
+    const DocumentFormat* format = FormatOfFile(input);
+    if (format == nullptr) {
+        std::string known;
+        for (const DocumentFormat* candidate : AllFormats()) {
+            known += (known.empty() ? "" : ", ") + std::string(candidate->Description());
+        }
+        throw InputError(input + ": not a file rodadazerivo reads (it reads " + known + ")");
+    }
+    return *format;
 }
 
-void CheckOutputIsNotInput(const LoadedInput& input, const std::string& output) {
+std::unique_ptr<FormatDocument> LoadInput(const DocumentFormat& format,
+                                          const ConversionRequest& request,
+                                          const InkBooks& books, ProgressBar* progress) {
+    ReadSettings settings;
+    settings.books = &books;
+    settings.progress = progress;
+    return format.Read(request.input, settings);
+}
+
+void CheckOutputIsNotInput(const FormatDocument& input, const std::string& output) {
     const std::string target = CanonicalPath(output);
-    for (const std::string& file : input.files) {
+    for (const std::string& file : input.Files()) {
         if (CanonicalPath(file) == target) {
             throw UsageError("the output '" + output +
                              "' is a file of the input: the input is never overwritten");

@@ -2,29 +2,18 @@
 // opening the CMS database, and running the conversion.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "formats/DocumentFormat.h"
+#include "formats/InkBooks.h"
 #include "tools/CommandLine.h"
-#include "tools/Document.h"
-#include "tools/InkBooks.h"
-#include "tools/TiffFile.h"
 
 namespace rdz::tools {
 
 class Console;
 class ProgressBar;
-
-/// A document read from a document file or a TIFF image.
-struct LoadedInput {
-    DocumentPtr document;
-    FileKind kind = FileKind::Unknown;
-    /// For a TIFF input: its layout, which the output keeps.
-    TiffLayout tiffLayout;
-    /// Every file the input consists of (the document file and its pixel
-    /// files, or the TIFF image).
-    std::vector<std::string> files;
-};
 
 /// Checks that the CMS database folder exists (an empty name is the empty
 /// database) and has the CMS library open it. Throws InputError.
@@ -34,12 +23,19 @@ void SelectCmsDatabase(const std::string& folder);
 /// file). Throws InputError.
 void CheckMethodInputs(const ConversionRequest& request);
 
-/// Loads the request's input; the document becomes TheDoc. Throws InputError.
-LoadedInput LoadInput(const ConversionRequest& request, const InkBooks& books,
-                      ProgressBar* progress);
+/// The format of the input file, by its content. Throws InputError when
+/// the file cannot be read or no format recognises it.
+const rdz::formats::DocumentFormat& InputFormat(const std::string& input);
+
+/// Loads the request's input in `format`; the document becomes TheDoc.
+/// Throws InputError.
+std::unique_ptr<rdz::formats::FormatDocument> LoadInput(const rdz::formats::DocumentFormat& format,
+                                                        const ConversionRequest& request,
+                                                        const rdz::formats::InkBooks& books,
+                                                        ProgressBar* progress);
 
 /// Throws UsageError when `output` is one of the input's files.
-void CheckOutputIsNotInput(const LoadedInput& input, const std::string& output);
+void CheckOutputIsNotInput(const rdz::formats::FormatDocument& input, const std::string& output);
 
 /// Converts `document` with the request's method, showing the progress of
 /// image rows. Throws WorkError when the method is not built in, when the

@@ -1,15 +1,14 @@
 // rodadazerivo convert
 #include <cstdio>
 
+#include "formats/Errors.h"
+#include "formats/OutputFiles.h"
 #include "tools/Commands.h"
 #include "tools/Conversion.h"
-#include "tools/DocumentFile.h"
-#include "tools/Errors.h"
-#include "tools/OutputFiles.h"
 #include "tools/ProgressBar.h"
-#include "tools/TiffDocument.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 
 int RunConvertCommand(const std::vector<std::string>& args, Console& console) {
     ConversionRequest request = ParseConversion(args, false);
@@ -17,31 +16,30 @@ int RunConvertCommand(const std::vector<std::string>& args, Console& console) {
         std::fputs(HelpText("convert"), stdout);
         return 0;
     }
-    if (KindOfFile(request.output) == FileKind::Document) {
-        CheckDocumentOutputName(request.output);
-    }
-    SelectCmsDatabase(request.cmsFolder);
-    CheckMethodInputs(request);
     if (CanonicalPath(request.input) == CanonicalPath(request.output)) {
         throw UsageError("the output must not be the input: the input is never overwritten");
     }
+    const DocumentFormat& format = InputFormat(request.input);
+    if (!format.NamesOutput(request.output)) {
+        throw UsageError(std::string("the output must be of the same kind as the input (") +
+                         format.Description() + "): '" + request.output + "'");
+    }
+    format.CheckOutputName(request.output);
+    SelectCmsDatabase(request.cmsFolder);
+    CheckMethodInputs(request);
     const InkBooks books = InkBooks::Load(request.cmsFolder);
-    LoadedInput input = LoadInput(request, books, &console.Progress());
-    CheckOutputIsNotInput(input, request.output);
+    std::unique_ptr<FormatDocument> input = LoadInput(format, request, books, &console.Progress());
+    CheckOutputIsNotInput(*input, request.output);
 
     // The output's folder is tried before the work starts.
     OutputFiles outputs;
     const std::string temporary = outputs.Add(request.output);
 
-    RunConversion(input.document.get(), request, console);
+    RunConversion(input->Document(), request, console);
 
-    if (input.kind == FileKind::Tiff) {
-        WriteTiffDocument(input.document.get(), input.tiffLayout, temporary, request.output,
-                          &console.Progress());
-    } else {
-        WriteDocumentFile(input.document.get(), request.output, temporary, outputs, input.files,
-                          &console.Progress());
-    }
+    WriteSettings settings;
+    settings.progress = &console.Progress();
+    input->Write(request.output, temporary, outputs, settings);
     outputs.Commit();
     console.Info("Wrote " + request.output);
     return 0;

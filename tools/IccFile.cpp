@@ -8,9 +8,10 @@
 #include <lcms2.h>
 #include <memory>
 
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 
 std::vector<unsigned char> ReadIccFile(const std::string& path) {
     constexpr std::uintmax_t kMaxSize = std::uintmax_t{256} << 20;

@@ -5,10 +5,11 @@
 #include "engine/TintException.h"
 #include "engine/littlecms/TintLittleCMS.h"
 #include "tools/Commands.h"
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 #include "tools/IccFile.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 namespace {
 
 const char* SpaceName(TintColorSpace space) {

@@ -8,12 +8,13 @@
 #include "engine/littlecms/TintLittleCMS.h"
 #include "tools/CommandLine.h"
 #include "tools/Commands.h"
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 #include "tools/IccFile.h"
-#include "tools/OutputFiles.h"
+#include "formats/OutputFiles.h"
 #include "tools/ProgressBar.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 namespace {
 
 int TakeText(int length, const char* text, void* userData) {

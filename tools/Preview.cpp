@@ -7,9 +7,10 @@
 #include <cstring>
 
 #include "platform/kelt/kelt_builder.h"
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 namespace {
 
 constexpr int kMargin = 8;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "host/kelt_db.h"
-#include "tools/InkBooks.h"
+#include "formats/InkBooks.h"
 
 namespace rdz::tools {
 
@@ -36,7 +36,7 @@ struct Picture {
 /// Colours of document inks, and of mixtures of them.
 class InkPalette {
   public:
-    explicit InkPalette(const InkBooks& books) : books_(books) {}
+    explicit InkPalette(const rdz::formats::InkBooks& books) : books_(books) {}
 
     /// Starts a mixture on white paper.
     void Begin(double linear[3]) const { linear[0] = linear[1] = linear[2] = 1.0; }
@@ -52,7 +52,7 @@ class InkPalette {
     };
     const Look& LookOf(inkt_t* ink);
 
-    const InkBooks& books_;
+    const rdz::formats::InkBooks& books_;
     std::map<inkt_t*, Look> looks_;
 };
 

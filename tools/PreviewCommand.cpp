@@ -3,12 +3,13 @@
 
 #include "tools/Commands.h"
 #include "tools/Conversion.h"
-#include "tools/Errors.h"
-#include "tools/OutputFiles.h"
+#include "formats/Errors.h"
+#include "formats/OutputFiles.h"
 #include "tools/Preview.h"
 #include "tools/ProgressBar.h"
 
 namespace rdz::tools {
+using namespace rdz::formats;  // errors, ink books, output files
 namespace {
 
 constexpr int kColumnWidth = 360;
@@ -24,18 +25,19 @@ int RunPreviewCommand(const std::vector<std::string>& args, Console& console) {
     SelectCmsDatabase(request.cmsFolder);
     CheckMethodInputs(request);
     const InkBooks books = InkBooks::Load(request.cmsFolder);
-    LoadedInput input = LoadInput(request, books, &console.Progress());
-    CheckOutputIsNotInput(input, request.output);
+    std::unique_ptr<FormatDocument> input =
+        LoadInput(InputFormat(request.input), request, books, &console.Progress());
+    CheckOutputIsNotInput(*input, request.output);
 
     OutputFiles outputs;
     const std::string temporary = outputs.Add(request.output);
     InkPalette palette(books);
-    Picture picture = DrawDocument(input.document.get(), palette, kColumnWidth);
+    Picture picture = DrawDocument(input->Document(), palette, kColumnWidth);
     if (request.method != Method::None) {
-        RunConversion(input.document.get(), request, console);
+        RunConversion(input->Document(), request, console);
         // Inks the conversion made are new to the palette; kept inks look
         // the same on both sides.
-        picture = SideBySide(picture, DrawDocument(input.document.get(), palette, kColumnWidth));
+        picture = SideBySide(picture, DrawDocument(input->Document(), palette, kColumnWidth));
     }
     WritePng(picture, temporary, request.output);
     outputs.Commit();

@@ -5,24 +5,25 @@
 #include <cstdint>
 #include <string>
 
+#include "formats/Progress.h"
 #include "platform/kelt/MessageSink.h"
 
 namespace rdz::tools {
 
 /// Draws "<label> [#####.....]  45%" on one line of standard error, redrawn
 /// only when the percentage or the label changes. Does nothing when disabled.
-class ProgressBar {
+class ProgressBar : public rdz::formats::Progress {
   public:
     explicit ProgressBar(bool enabled) : enabled_(enabled) {}
-    ~ProgressBar() { Clear(); }
+    ~ProgressBar() override { Clear(); }
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
     bool Enabled() const { return enabled_; }
     /// Shows `done` of `total` for the task `label`.
-    void Show(const std::string& label, std::uint64_t done, std::uint64_t total);
+    void Show(const std::string& label, std::uint64_t done, std::uint64_t total) override;
     /// Erases the bar, if one is shown (before a message, and at the end).
-    void Clear();
+    void Clear() override;
 
     /// True when standard error is a terminal that can show a bar (and
     /// RDZ_NO_PROGRESS is not set).

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tools/Commands.h"
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 #include "tools/Methods.h"
 #include "tools/ProgressBar.h"
 
@@ -35,6 +35,7 @@ void PrintVersion() {
 
 int main(int argc, char** argv) {
     using namespace rdz::tools;
+    using namespace rdz::formats;
     const std::vector<std::string> all(argv + 1, argv + argc);
     Console console(ProgressBar::TerminalWantsProgress());
     std::string command;

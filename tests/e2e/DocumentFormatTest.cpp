@@ -3,9 +3,9 @@
 
 #include "platform/kelt/kelt_builder.h"
 #include "tests/e2e/E2eSupport.h"
-#include "tools/DocumentFile.h"
-#include "tools/Errors.h"
-#include "tools/OutputFiles.h"
+#include "formats/json/DocumentFile.h"
+#include "formats/Errors.h"
+#include "formats/OutputFiles.h"
 
 namespace rdz::e2e {
 namespace {
@@ -14,16 +14,16 @@ using rdz::kelt::Amount;
 
 /// Writes `document` as `<folder>/<name>.json` with its image files.
 void Write(document_object_t* document, const Scratch& scratch, const std::string& name) {
-    rdz::tools::OutputFiles outputs;
+    rdz::formats::OutputFiles outputs;
     const std::string path = scratch.Path(name + ".json");
     const std::string temporary = outputs.Add(path);
-    rdz::tools::WriteDocumentFile(document, path, temporary, outputs, {}, nullptr);
+    rdz::formats::WriteDocumentFile(document, path, temporary, outputs, {}, nullptr);
     outputs.Commit();
 }
 
 /// A document with something of everything the format holds.
-rdz::tools::DocumentPtr EverythingDocument() {
-    rdz::tools::DocumentPtr document(rdz::kelt::NewDocument("Everything"));
+rdz::formats::DocumentPtr EverythingDocument() {
+    rdz::formats::DocumentPtr document(rdz::kelt::NewDocument("Everything"));
     document_object_t* doc = document.get();
     rdz::kelt::SetColorSpace(doc, "ps_cmyk.icc", false);
     const std::vector<inkt_t*> cmyk = rdz::kelt::AddCmykInks(doc, "Process", "CMYK");
@@ -95,11 +95,11 @@ rdz::tools::DocumentPtr EverythingDocument() {
 
 TEST(DocumentFormat, WritingReadingAndWritingAgainGivesTheSameFiles) {
     Scratch scratch;
-    rdz::tools::DocumentPtr original = EverythingDocument();
+    rdz::formats::DocumentPtr original = EverythingDocument();
     Write(original.get(), scratch, "first");
 
-    rdz::tools::LoadedDocumentFile read =
-        rdz::tools::ReadDocumentFile(scratch.Path("first.json"), nullptr);
+    rdz::formats::LoadedDocumentFile read =
+        rdz::formats::ReadDocumentFile(scratch.Path("first.json"), nullptr);
     EXPECT_EQ(2u, read.pixelFiles.size());
     // External pixels stay external until something reads them (the writer does).
     EXPECT_TRUE(rdz::kelt::IsExternal(rdz::kelt::ImageDefinitions(read.document.get())[1]));
@@ -143,11 +143,11 @@ TEST(DocumentFormat, WritingReadingAndWritingAgainGivesTheSameFiles) {
 
 TEST(DocumentFormat, TheSampleReadsAndWritesBackUnchanged) {
     Scratch scratch;
-    rdz::tools::LoadedDocumentFile sample =
-        rdz::tools::ReadDocumentFile(ExamplesDir() + "/sample/sample.json", nullptr);
+    rdz::formats::LoadedDocumentFile sample =
+        rdz::formats::ReadDocumentFile(ExamplesDir() + "/sample/sample.json", nullptr);
     Write(sample.document.get(), scratch, "a");
-    rdz::tools::LoadedDocumentFile again =
-        rdz::tools::ReadDocumentFile(scratch.Path("a.json"), nullptr);
+    rdz::formats::LoadedDocumentFile again =
+        rdz::formats::ReadDocumentFile(scratch.Path("a.json"), nullptr);
     Write(again.document.get(), scratch, "b");
     std::string a = ReadText(scratch.Path("a.json"));
     for (std::size_t at; (at = a.find("\"a.")) != std::string::npos;) {
@@ -160,18 +160,18 @@ TEST(DocumentFormat, TheSampleReadsAndWritesBackUnchanged) {
 
 TEST(DocumentFormat, ImageFilesNeverTakeTheNameOfAFileToAvoid) {
     Scratch scratch;
-    rdz::tools::DocumentPtr document = EverythingDocument();
+    rdz::formats::DocumentPtr document = EverythingDocument();
     Write(document.get(), scratch, "doc");
     const std::string photo = ReadText(scratch.Path("doc.photo.tif"));
 
-    rdz::tools::LoadedDocumentFile read =
-        rdz::tools::ReadDocumentFile(scratch.Path("doc.json"), nullptr);
-    rdz::tools::OutputFiles outputs;
+    rdz::formats::LoadedDocumentFile read =
+        rdz::formats::ReadDocumentFile(scratch.Path("doc.json"), nullptr);
+    rdz::formats::OutputFiles outputs;
     const std::string target = scratch.Path("doc2.json");
     const std::string temporary = outputs.Add(target);
     std::vector<std::string> avoid = read.pixelFiles;
     avoid.push_back(scratch.Path("doc2.photo.tif"));
-    rdz::tools::WriteDocumentFile(read.document.get(), target, temporary, outputs, avoid, nullptr);
+    rdz::formats::WriteDocumentFile(read.document.get(), target, temporary, outputs, avoid, nullptr);
     outputs.Commit();
     EXPECT_TRUE(Exists(scratch.Path("doc2.photo-2.tif")));
     EXPECT_FALSE(Exists(scratch.Path("doc2.photo.tif")));

@@ -1,4 +1,4 @@
-#include "tools/OutputFiles.h"
+#include "formats/OutputFiles.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <set>
 
-#include "tools/Errors.h"
+#include "formats/Errors.h"
 
-namespace rdz::tools {
+namespace rdz::formats {
 namespace {
 
 // Temporary files of every set, so that an interrupted run (Ctrl-C, kill)
@@ -125,4 +125,4 @@ void OutputFiles::Commit() {
     }
 }
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

@@ -10,7 +10,7 @@
 
 typedef struct tiff TIFF;
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 /// Kinds of extra sample (the TIFF ExtraSamples values).
 enum class ExtraSample : std::uint16_t {
@@ -117,4 +117,4 @@ class TiffWriter {
     std::vector<std::uint8_t> scanline_;
 };
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

@@ -1,5 +1,5 @@
 // TIFF reading and writing over libtiff.
-#include "tools/TiffFile.h"
+#include "formats/tiff/TiffFile.h"
 
 #include <tiffio.h>
 
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <new>
 
-namespace rdz::tools {
+namespace rdz::formats {
 namespace {
 
 constexpr std::uint64_t kMaxImageBytes = std::uint64_t{1} << 32;
@@ -497,4 +497,4 @@ bool TiffWriter::Close(std::string* error) {
     return true;
 }
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

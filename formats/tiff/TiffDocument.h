@@ -5,13 +5,13 @@
 #include <string>
 
 #include "host/kelt_db.h"
-#include "tools/Document.h"
-#include "tools/TiffFile.h"
+#include "formats/Document.h"
+#include "formats/tiff/TiffFile.h"
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 class InkBooks;
-class ProgressBar;
+class Progress;
 
 struct LoadedTiffDocument {
     DocumentPtr document;
@@ -28,7 +28,7 @@ struct LoadedTiffDocument {
 /// `books` by name; the first alpha sample is the alpha plane. Throws
 /// InputError naming the file.
 LoadedTiffDocument ReadTiffDocument(const std::string& path, const InkBooks& books,
-                                    ProgressBar* progress);
+                                    Progress* progress);
 
 /// Writes the first image definition of `document` to `temporary` as a TIFF
 /// image: its ink planes (output inks, then kept planes) as samples, named by
@@ -39,6 +39,6 @@ LoadedTiffDocument ReadTiffDocument(const std::string& path, const InkBooks& boo
 /// Throws WorkError.
 void WriteTiffDocument(document_object_t* document, const TiffLayout& source,
                        const std::string& temporary, const std::string& finalPath,
-                       ProgressBar* progress);
+                       Progress* progress);
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

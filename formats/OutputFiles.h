@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 /// A set of output files written together. Each file is first written to a
 /// temporary file in its final folder; Commit renames them all. Whatever was
@@ -36,4 +36,4 @@ class OutputFiles {
     std::vector<Entry> entries_;
 };
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

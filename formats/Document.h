@@ -7,7 +7,7 @@
 #include "host/kelt_db.h"
 #include "platform/kelt/kelt_builder.h"
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 struct DocumentDeleter {
     void operator()(document_object_t* document) const { rdz::kelt::DestroyDocument(document); }
@@ -21,4 +21,4 @@ constexpr std::size_t kMaxInkNameBytes = 255;
 /// A document destroyed (with everything it holds) when the pointer goes.
 using DocumentPtr = std::unique_ptr<document_object_t, DocumentDeleter>;
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

@@ -10,12 +10,12 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tools/DocumentFile.h"
-#include "tools/Errors.h"
-#include "tools/ProgressBar.h"
-#include "tools/TiffFile.h"
+#include "formats/json/DocumentFile.h"
+#include "formats/Errors.h"
+#include "formats/Progress.h"
+#include "formats/tiff/TiffFile.h"
 
-namespace rdz::tools {
+namespace rdz::formats {
 namespace {
 
 using Json = nlohmann::json;
@@ -193,7 +193,7 @@ constexpr KindName kInkKinds[] = {
 
 class DocumentReader {
   public:
-    DocumentReader(const std::string& path, ProgressBar* progress)
+    DocumentReader(const std::string& path, Progress* progress)
         : path_(path), progress_(progress) {}
 
     LoadedDocumentFile Read() {
@@ -631,7 +631,7 @@ class DocumentReader {
     }
 
     std::string path_;
-    ProgressBar* progress_;
+    Progress* progress_;
     LoadedDocumentFile result_;
     document_object_t* document_ = nullptr;
     std::map<std::string, inkt_t*> inks_;
@@ -641,8 +641,8 @@ class DocumentReader {
 
 }  // namespace
 
-LoadedDocumentFile ReadDocumentFile(const std::string& path, ProgressBar* progress) {
+LoadedDocumentFile ReadDocumentFile(const std::string& path, Progress* progress) {
     return DocumentReader(path, progress).Read();
 }
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

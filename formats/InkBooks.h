@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 struct BookInk {
     std::string book;
@@ -40,4 +40,4 @@ std::array<double, 3> LabToSrgb(const std::array<double, 3>& lab);
 /// Case-insensitive ASCII comparison.
 bool EqualsIgnoringCase(const std::string& a, const std::string& b);
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

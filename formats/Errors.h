@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 /// The command line is wrong: exit status 2, with a hint at --help.
 class UsageError : public std::runtime_error {
@@ -25,4 +25,4 @@ class WorkError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

@@ -1,14 +1,14 @@
-#include "tools/TiffDocument.h"
+#include "formats/tiff/TiffDocument.h"
 
 #include <cmath>
 #include <filesystem>
 
-#include "tools/Errors.h"
-#include "tools/InkBooks.h"
-#include "tools/LargeBlocks.h"
-#include "tools/ProgressBar.h"
+#include "formats/Errors.h"
+#include "formats/InkBooks.h"
+#include "formats/LargeBlocks.h"
+#include "formats/Progress.h"
 
-namespace rdz::tools {
+namespace rdz::formats {
 namespace {
 
 constexpr std::uint16_t kSeparated = 5;
@@ -70,7 +70,7 @@ inkt_t* MakeInk(document_object_t* document, const std::string& name, bool proce
 }  // namespace
 
 LoadedTiffDocument ReadTiffDocument(const std::string& path, const InkBooks& books,
-                                    ProgressBar* progress) {
+                                    Progress* progress) {
     TiffReader reader;
     std::string error;
     if (!reader.Open(path, &error)) {
@@ -204,7 +204,7 @@ LoadedTiffDocument ReadTiffDocument(const std::string& path, const InkBooks& boo
 
 void WriteTiffDocument(document_object_t* document, const TiffLayout& source,
                        const std::string& temporary, const std::string& finalPath,
-                       ProgressBar* progress) {
+                       Progress* progress) {
     const std::vector<ct_def_t*> definitions = rdz::kelt::ImageDefinitions(document);
     ct_def_t* definition = definitions.empty() ? nullptr : definitions.front();
     cti_image_t* image = definition != nullptr ? CT_internal_handle(definition) : nullptr;
@@ -289,4 +289,4 @@ void WriteTiffDocument(document_object_t* document, const TiffLayout& source,
     }
 }
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

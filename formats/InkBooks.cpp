@@ -1,4 +1,4 @@
-#include "tools/InkBooks.h"
+#include "formats/InkBooks.h"
 
 #include <lcms2.h>
 
@@ -9,7 +9,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-namespace rdz::tools {
+namespace rdz::formats {
 namespace {
 
 struct ProfileCloser {
@@ -132,4 +132,4 @@ std::array<double, 3> LabToSrgb(const std::array<double, 3>& lab) {
     return rgb;
 }
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 /// Says that a block of about `bytes` will be asked for after the work at
 /// hand (the converted image while the input is still being read). A block
@@ -16,4 +16,4 @@ void PrepareLargeBlock(std::size_t bytes);
 /// Gives a prepared block that nothing took back to the system.
 void ReleasePreparedBlock();
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

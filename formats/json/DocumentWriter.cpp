@@ -10,13 +10,13 @@
 #include <stdexcept>
 
 #include "host/UTF8FS.h"
-#include "tools/DocumentFile.h"
-#include "tools/Errors.h"
-#include "tools/OutputFiles.h"
-#include "tools/ProgressBar.h"
-#include "tools/TiffFile.h"
+#include "formats/json/DocumentFile.h"
+#include "formats/Errors.h"
+#include "formats/OutputFiles.h"
+#include "formats/Progress.h"
+#include "formats/tiff/TiffFile.h"
 
-namespace rdz::tools {
+namespace rdz::formats {
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -95,7 +95,7 @@ class IdSet {
 class DocumentWriter {
   public:
     DocumentWriter(document_object_t* document, const std::string& path, OutputFiles& outputs,
-                   const std::vector<std::string>& avoid, ProgressBar* progress)
+                   const std::vector<std::string>& avoid, Progress* progress)
         : document_(document), path_(path), outputs_(outputs), progress_(progress) {
         for (const std::string& file : avoid) {
             avoid_.insert(Canonical(file));
@@ -440,7 +440,7 @@ class DocumentWriter {
     document_object_t* document_;
     std::string path_;
     OutputFiles& outputs_;
-    ProgressBar* progress_;
+    Progress* progress_;
     std::set<std::string> avoid_;
 
     std::map<inkt_t*, std::string> inkIds_;
@@ -458,7 +458,7 @@ class DocumentWriter {
 
 void WriteDocumentFile(document_object_t* document, const std::string& path,
                        const std::string& jsonTemporary, OutputFiles& outputs,
-                       const std::vector<std::string>& avoid, ProgressBar* progress) {
+                       const std::vector<std::string>& avoid, Progress* progress) {
     DocumentWriter(document, path, outputs, avoid, progress).Write(jsonTemporary);
 }
 
@@ -476,4 +476,4 @@ void CheckDocumentOutputName(const std::string& path) {
     }
 }
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

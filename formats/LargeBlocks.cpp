@@ -14,7 +14,7 @@
 //
 // These are the replaceable global allocation functions, so they serve the
 // library and the host stand-ins too. Under a sanitizer they are left out.
-#include "tools/LargeBlocks.h"
+#include "formats/LargeBlocks.h"
 
 // Sanitizers bring their own allocator, which must see every block.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -28,10 +28,10 @@
 
 #if defined(RDZ_SANITIZER_ALLOCATOR)
 
-namespace rdz::tools {
+namespace rdz::formats {
 void PrepareLargeBlock(std::size_t) {}
 void ReleasePreparedBlock() {}
-}  // namespace rdz::tools
+}  // namespace rdz::formats
 
 #else
 
@@ -190,7 +190,7 @@ bool GiveBackLarge(void* block) {
 
 }  // namespace
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 void PrepareLargeBlock(std::size_t bytes) {
     if (bytes < kLargeBlock) {
@@ -224,7 +224,7 @@ void ReleasePreparedBlock() {
     Unmap(prepared);
 }
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats
 
 // GCC pairs the operator delete below with the replaced operator new and
 // then takes its call of free() for a mismatch; every block it frees came

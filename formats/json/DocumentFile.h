@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "host/kelt_db.h"
-#include "tools/Document.h"
+#include "formats/Document.h"
 
-namespace rdz::tools {
+namespace rdz::formats {
 
 class OutputFiles;
-class ProgressBar;
+class Progress;
 
 /// What reading a document file gives.
 struct LoadedDocumentFile {
@@ -26,7 +26,7 @@ struct LoadedDocumentFile {
 /// "<file>:<line>:<column>: ..." for a fault of the JSON syntax,
 /// "<file>: <JSON pointer>: ..." for a fault of the content, and
 /// "<pixel file>: ..." for a TIFF file that does not fit its image.
-LoadedDocumentFile ReadDocumentFile(const std::string& path, ProgressBar* progress);
+LoadedDocumentFile ReadDocumentFile(const std::string& path, Progress* progress);
 
 /// Throws UsageError when the document file `path` could not name its pixel
 /// files: they are named after its stem, and the names are JSON texts, which
@@ -41,6 +41,6 @@ void CheckDocumentOutputName(const std::string& path);
 /// made internal to be read. Throws WorkError when a file cannot be written.
 void WriteDocumentFile(document_object_t* document, const std::string& path,
                        const std::string& jsonTemporary, OutputFiles& outputs,
-                       const std::vector<std::string>& avoid, ProgressBar* progress);
+                       const std::vector<std::string>& avoid, Progress* progress);
 
-}  // namespace rdz::tools
+}  // namespace rdz::formats

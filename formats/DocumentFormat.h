@@ -1,0 +1,91 @@
+// The one interface every file format implements: a format reads a file into
+// the document database and writes the converted document back into a file
+// of the same format. A new format is one folder under formats/ with one
+// DocumentFormat, listed in AllFormats().
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "formats/Document.h"
+
+namespace rdz::formats {
+
+class InkBooks;
+class OutputFiles;
+class Progress;
+
+/// What a reader may use besides the file itself.
+struct ReadSettings {
+    /// The ink books of the CMS database: what is known about an ink that a
+    /// file names only by its name. Never null.
+    const InkBooks* books = nullptr;
+    /// Progress of long work; may be null.
+    Progress* progress = nullptr;
+};
+
+/// What a writer may use besides the document.
+struct WriteSettings {
+    /// Progress of long work; may be null.
+    Progress* progress = nullptr;
+};
+
+/// A document read from a file, and what the format remembered to write it
+/// back. The document becomes TheDoc when it is read and is destroyed with
+/// this object.
+class FormatDocument {
+  public:
+    virtual ~FormatDocument() = default;
+    FormatDocument(const FormatDocument&) = delete;
+    FormatDocument& operator=(const FormatDocument&) = delete;
+
+    document_object_t* Document() const { return document_.get(); }
+    /// Every file the input consists of (the file itself first): none of
+    /// them may be an output.
+    const std::vector<std::string>& Files() const { return files_; }
+
+    /// Writes the (converted) document to `output`, whose temporary file
+    /// `temporary` was reserved in `outputs`; further files (pixel files
+    /// beside a document file) are reserved in `outputs` too, so that the
+    /// caller commits them all at once. Throws WorkError when a file cannot
+    /// be written; nothing is committed then.
+    virtual void Write(const std::string& output, const std::string& temporary,
+                       OutputFiles& outputs, const WriteSettings& settings) = 0;
+
+  protected:
+    FormatDocument() = default;
+    DocumentPtr document_;
+    std::vector<std::string> files_;
+};
+
+class DocumentFormat {
+  public:
+    virtual ~DocumentFormat() = default;
+
+    /// The format as messages name it ("a document (.json)").
+    virtual const char* Description() const = 0;
+    /// Whether `path`, whose first bytes are `head` (fewer when the file is
+    /// shorter, empty when it cannot be read), is a file of this format. The
+    /// content decides; the extension only where the content says nothing.
+    virtual bool Recognises(const std::string& path, const std::string& head) const = 0;
+    /// Whether an output named `path` is written in this format (by its
+    /// extension).
+    virtual bool NamesOutput(const std::string& path) const = 0;
+    /// Throws UsageError when a file of this format cannot be written under
+    /// the name `path`. Called before any work.
+    virtual void CheckOutputName(const std::string& path) const { (void)path; }
+    /// Reads `path`; the document becomes TheDoc. Throws InputError naming
+    /// the file and, where it can, the place in it.
+    virtual std::unique_ptr<FormatDocument> Read(const std::string& path,
+                                                 const ReadSettings& settings) const = 0;
+};
+
+/// Every format the program reads and writes, in the order they are tried.
+const std::vector<const DocumentFormat*>& AllFormats();
+
+/// The format of the file `path` by its content (its first bytes), or null
+/// when no format recognises it.
+const DocumentFormat* FormatOfFile(const std::string& path);
+
+}  // namespace rdz::formats
