@@ -23,12 +23,34 @@ struct ReadSettings {
     const InkBooks* books = nullptr;
     /// Progress of long work; may be null.
     Progress* progress = nullptr;
+    /// The ICC profile the conversion takes the input's process colours to
+    /// be in (empty when the method names none), with its name: a file that
+    /// embeds another profile is worth a warning.
+    std::vector<unsigned char> sourceProfile;
+    std::string sourceProfileName;
+};
+
+/// The colour space of the converted document, for the file's own record of
+/// it (a TIFF's embedded ICC profile, a PDF's output intent).
+struct OutputProfile {
+    /// False when the conversion kept the colour space: the file's own
+    /// profile stays as it was.
+    bool changed = false;
+    /// When changed: the ICC profile of the new colour space, and its name.
+    /// Empty when unknown: the old profile is then removed, never kept
+    /// where it is no longer true.
+    std::vector<unsigned char> icc;
+    std::string name;
 };
 
 /// What a writer may use besides the document.
 struct WriteSettings {
     /// Progress of long work; may be null.
     Progress* progress = nullptr;
+    /// Compression of written pixels: "" keeps the input's, else "none",
+    /// "lzw", "deflate" or "zstd".
+    std::string compression;
+    OutputProfile profile;
 };
 
 /// A document read from a file, and what the format remembered to write it
@@ -44,6 +66,14 @@ class FormatDocument {
     /// Every file the input consists of (the file itself first): none of
     /// them may be an output.
     const std::vector<std::string>& Files() const { return files_; }
+
+    /// Called once before the conversion with what Write will get: a format
+    /// that streams (converted rows written as they are made) opens its
+    /// output here. The default does nothing.
+    virtual void PrepareOutput(const std::string& output, const std::string& temporary,
+                               OutputFiles& outputs, const WriteSettings& settings) {
+        (void)output, (void)temporary, (void)outputs, (void)settings;
+    }
 
     /// Writes the (converted) document to `output`, whose temporary file
     /// `temporary` was reserved in `outputs`; further files (pixel files

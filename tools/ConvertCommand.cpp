@@ -35,10 +35,12 @@ int RunConvertCommand(const std::vector<std::string>& args, Console& console) {
     OutputFiles outputs;
     const std::string temporary = outputs.Add(request.output);
 
-    RunConversion(input->Document(), request, console);
-
     WriteSettings settings;
     settings.progress = &console.Progress();
+    input->PrepareOutput(request.output, temporary, outputs, settings);
+
+    RunConversion(input->Document(), request, console);
+
     input->Write(request.output, temporary, outputs, settings);
     outputs.Commit();
     console.Info("Wrote " + request.output);
