@@ -435,6 +435,4 @@ void SOA_set_object(soa_t* array, int index, void* object) {
     }
 }
 
-void SOA_release(soa_t* array) {
-    delete array;
-}
+void SOA_release(soa_t* array) { delete array; }
