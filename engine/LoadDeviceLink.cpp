@@ -67,7 +67,15 @@ std::shared_ptr<const TintLink> LoadDeviceLink(TintEngineManager& manager, const
 
     std::string bytes;
     {
-        boost::filesystem::ifstream stream(filePath, std::ios::in | std::ios::binary);
+        boost::filesystem::ifstream stream;
+#if defined(_WIN32) && defined(__GLIBCXX__)
+        // Boost hands GCC's library a narrow name in the ANSI code page,
+        // which loses every character outside it; GCC's stream opens the
+        // wide name itself.
+        stream.std::ifstream::open(filePath.c_str(), std::ios::in | std::ios::binary);
+#else
+        stream.open(filePath, std::ios::in | std::ios::binary);
+#endif
         if (!stream.good()) {
             Report(errorCallback, "Couldn't open device link file ", path);
             return nullptr;

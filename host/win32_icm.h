@@ -217,7 +217,8 @@ BOOL WINAPI CloseColorProfile(HPROFILE hProfile);
 BOOL WINAPI GetColorProfileHeader(HPROFILE hProfile, PPROFILEHEADER pHeader);
 /// Copies up to *pcbElement bytes of tag `tag` from `dwOffset` into
 /// pElement and sets *pcbElement to the count copied; with pElement null,
-/// sets *pcbElement to the tag's size. FALSE when the tag is absent.
+/// sets *pcbElement to the tag's size and returns FALSE (last error
+/// ERROR_INSUFFICIENT_BUFFER). FALSE when the tag is absent.
 BOOL WINAPI GetColorProfileElement(HPROFILE hProfile, TAGTYPE tag, DWORD dwOffset,
                                    PDWORD pcbElement, PVOID pElement, PBOOL pbReference);
 

@@ -13,7 +13,10 @@ constexpr std::size_t kNameSize = 32;
 bool ReadTag(HPROFILE profile, TAGTYPE tag, std::vector<unsigned char>& bytes) {
     DWORD size = 0;
     BOOL shared = FALSE;
-    if (!GetColorProfileElement(profile, tag, 0, &size, nullptr, &shared) || size == 0) {
+    // The size query gives FALSE (ERROR_INSUFFICIENT_BUFFER) even for a tag
+    // that is there: only the size it leaves tells. A missing tag leaves 0.
+    GetColorProfileElement(profile, tag, 0, &size, nullptr, &shared);
+    if (size == 0) {
         return false;
     }
     // One byte more than the tag, zero, as a guard behind the data.

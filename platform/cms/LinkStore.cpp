@@ -1,9 +1,13 @@
 #include "platform/cms/LinkStore.h"
 
-#include <fcntl.h>
 #include <lcms2.h>
+#ifdef _WIN32
+#include "platform/cms/WindowsFileCalls.h"
+#else
+#include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -124,7 +128,11 @@ bool ReadFile(const fs::path& path, std::uintmax_t limit, std::vector<unsigned c
         *fault = path.filename().string() + " is too large";
         return false;
     }
+#ifdef _WIN32
+    std::FILE* file = ::_wfopen(path.c_str(), L"rb");
+#else
     std::FILE* file = std::fopen(path.c_str(), "rb");
+#endif
     if (file == nullptr) {
         *fault = SystemError(("cannot open " + path.filename().string()).c_str());
         return false;

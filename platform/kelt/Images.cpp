@@ -1,5 +1,7 @@
 // Image definitions, pixel images, placements and object arrays.
+#ifndef _WIN32
 #include <sys/mman.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -28,7 +30,7 @@ const CtDefRec* DefRec(const ct_def_t* definition) {
 /// on a virtual machine is much of the time an image conversion takes. The
 /// mark is advice only; where the system offers no huge pages nothing changes.
 void AllocateSamples(std::vector<std::uint8_t>& pixels, std::size_t samples) {
-    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    [[maybe_unused]] constexpr std::size_t kHugePage = std::size_t{2} << 20;
     pixels.reserve(samples);
 #if defined(MADV_HUGEPAGE)
     if (samples >= 4 * kHugePage) {

@@ -126,8 +126,10 @@ extern "C" BOOL WINAPI GetColorProfileElement(HPROFILE hProfile, TAGTYPE tag, DW
     }
     *pbReference = profile->IsSharedTag(tag) ? TRUE : FALSE;
     if (pElement == nullptr) {
+        // As the system does: the size comes with FALSE, not TRUE.
         *pcbElement = size;
-        return TRUE;
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
     }
     if (dwOffset > size) {
         SetLastError(ERROR_INVALID_PARAMETER);

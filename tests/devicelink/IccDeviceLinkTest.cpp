@@ -187,7 +187,12 @@ TEST_F(IccDeviceLink, LoaderFailuresAreReportedLiterallyAndStopTheConversion) {
 TEST_F(IccDeviceLink, TheOptionMayBeAFileUrl) {
     paint_t* paint = AddSolid(doc, {{cmyk[0], 0.2}});
     // "coated to news.icc" with its spaces percent-encoded.
-    std::string url = "file://" + folder.string() + "/coated%20to%20news.icc";
+    // "file:///C:/..." on Windows, "file:///tmp/..." elsewhere.
+    std::string absolute = folder.generic_string();
+    if (absolute.front() != '/') {
+        absolute.insert(0, "/");
+    }
+    std::string url = "file://" + absolute + "/coated%20to%20news.icc";
     options.SetIccDeviceLink(url);
     Convert();
     EXPECT_TRUE(messages.messages().empty());

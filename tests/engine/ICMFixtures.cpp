@@ -1,5 +1,10 @@
 #include "ICMFixtures.h"
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "SystemControls.h"
+
 TintProfile OpenICM(const Bytes& bytes) {
     return TintICM::GetInstance()->OpenProfile(bytes.data(),
                                                static_cast<unsigned int>(bytes.size()));
@@ -61,4 +66,19 @@ std::size_t TagEntry(const Bytes& bytes, cmsTagSignature tag) {
         }
     }
     return 0;
+}
+
+int MaxDifference(const Bytes& a, const Bytes& b) {
+    if (a.size() != b.size()) {
+        return 256;
+    }
+    int largest = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        largest = std::max(largest, std::abs(int(a[i]) - int(b[i])));
+    }
+    return largest;
+}
+
+int PixelTolerance() {
+    return SystemIsReal() ? 16 : 0;
 }

@@ -27,3 +27,13 @@ std::size_t TagEntry(const Bytes& bytes, cmsTagSignature tag);
 /// Writes the big-endian `value` at `at`.
 void PutBig32(Bytes& bytes, std::size_t at, cmsUInt32Number value);
 cmsUInt32Number GetBig32(const Bytes& bytes, std::size_t at);
+
+/// The largest difference between bytes at the same place of `a` and `b`
+/// (256 when their lengths differ).
+int MaxDifference(const Bytes& a, const Bytes& b);
+/// How far the Windows engine's 8-bit pixels may lie from the LittleCMS
+/// engine's on the same link: 0 on the stand-in, which converts with
+/// LittleCMS itself; 16 levels (about 6%) where the system's own CMM
+/// converts with its own tables and interpolation (Wine 8 comes within 11).
+/// A mistaken channel order or encoding lies far beyond either.
+int PixelTolerance();

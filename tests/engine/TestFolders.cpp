@@ -4,18 +4,36 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
+#include "SystemControls.h"
 #include "engine/TintCMMPreferences.h"
 #include "host/win32_shell.h"
-#include "platform/win32/Win32StandIn.h"
 
 TemporaryFolder::TemporaryFolder() {
+#ifdef _WIN32
+    // A new folder under a random name; creating it is the test that the
+    // name was free.
+    std::random_device seed;
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() / ("rdz-engine-" + std::to_string(seed()));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            m_path = candidate;
+        }
+    }
+    if (m_path.empty()) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "rdz-engine-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary folder");
     }
     m_path = pattern;
+#endif
 }
 
 TemporaryFolder::~TemporaryFolder() {
@@ -26,15 +44,15 @@ TemporaryFolder::~TemporaryFolder() {
 AppDataFolders::AppDataFolders() {
     std::filesystem::create_directory(User());
     std::filesystem::create_directory(Common());
-    RdzWin32Reset();
+    SystemReset();
     TintCMMPreferences::ReleaseInstance();
-    RdzWin32SetFolderPath(CSIDL_APPDATA, User().wstring().c_str());
-    RdzWin32SetFolderPath(CSIDL_COMMON_APPDATA, Common().wstring().c_str());
+    SystemSetFolderPath(CSIDL_APPDATA, User().wstring().c_str());
+    SystemSetFolderPath(CSIDL_COMMON_APPDATA, Common().wstring().c_str());
 }
 
 AppDataFolders::~AppDataFolders() {
     TintCMMPreferences::ReleaseInstance();
-    RdzWin32Reset();
+    SystemReset();
 }
 
 std::filesystem::path AppDataFolders::PreferencesFile(const std::filesystem::path& folder) {

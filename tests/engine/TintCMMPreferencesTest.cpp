@@ -4,11 +4,11 @@
 
 #include <string>
 
+#include "SystemControls.h"
 #include "TestFolders.h"
 #include "engine/TintCMMPreferences.h"
 #include "engine/TintCMMPreferencesPath.h"
 #include "host/win32_shell.h"
-#include "platform/win32/Win32StandIn.h"
 
 namespace {
 
@@ -29,12 +29,12 @@ TEST_F(CMMPreferences, NoFileAnywhereReadsOnAndWritesOnlyTheChange) {
     EXPECT_TRUE(preferences.GetBlackPointCompensation());
 
     preferences.SetBlackPointCompensation(true);
-    EXPECT_EQ(RdzWin32ProfileWriteCount(), 0u);
+    EXPECT_EQ(SystemProfileWriteCount(), 0u);
     EXPECT_EQ(UserFile(), "<missing>");
 
     // "Color" is created one level below the existing "Adobe".
     preferences.SetBlackPointCompensation(false);
-    EXPECT_EQ(RdzWin32ProfileWriteCount(), 1u);
+    EXPECT_EQ(SystemProfileWriteCount(), 1u);
     EXPECT_EQ(UserFile(), kOff);
     EXPECT_FALSE(preferences.GetBlackPointCompensation());
 }
@@ -45,10 +45,10 @@ TEST_F(CMMPreferences, UserFileWithZeroIsRewrittenOnceWhenTurnedOn) {
     EXPECT_FALSE(preferences.GetBlackPointCompensation());
 
     preferences.SetBlackPointCompensation(false);
-    EXPECT_EQ(RdzWin32ProfileWriteCount(), 0u);
+    EXPECT_EQ(SystemProfileWriteCount(), 0u);
     preferences.SetBlackPointCompensation(true);
     preferences.SetBlackPointCompensation(true);
-    EXPECT_EQ(RdzWin32ProfileWriteCount(), 1u);
+    EXPECT_EQ(SystemProfileWriteCount(), 1u);
     EXPECT_EQ(UserFile(), kOn);
 }
 
@@ -88,21 +88,21 @@ TEST_F(CMMPreferences, OnlyTheExactTextOneReadsAsOn) {
 TEST_F(CMMPreferences, WithoutAdobeFolderNothingIsCreatedButTheValueIsCached) {
     TintCMMPreferences& preferences = *TintCMMPreferences::GetInstance();
     preferences.SetBlackPointCompensation(false);
-    EXPECT_EQ(RdzWin32ProfileWriteCount(), 1u);
+    EXPECT_EQ(SystemProfileWriteCount(), 1u);
     EXPECT_FALSE(std::filesystem::exists(folders.User() / "Adobe"));
     EXPECT_FALSE(preferences.GetBlackPointCompensation());
 }
 
 TEST_F(CMMPreferences, FoldersTheShellCannotGiveCountAsNoFile) {
     AppDataFolders::WritePreferences(folders.Common(), kOff);
-    RdzWin32SetFolderPath(CSIDL_APPDATA, nullptr);
+    SystemSetFolderPath(CSIDL_APPDATA, nullptr);
     EXPECT_FALSE(TintCMMPreferences::ReadBlackPointCompensation());
 
-    RdzWin32SetFolderPath(CSIDL_COMMON_APPDATA, nullptr);
+    SystemSetFolderPath(CSIDL_COMMON_APPDATA, nullptr);
     EXPECT_TRUE(TintCMMPreferences::ReadBlackPointCompensation());
 
     TintCMMPreferences::WriteBlackPointCompensation(false);
-    EXPECT_EQ(RdzWin32ProfileWriteCount(), 0u);
+    EXPECT_EQ(SystemProfileWriteCount(), 0u);
 }
 
 TEST(CMMPreferencesPath, APathThatDoesNotFitIsRefusedAndLeftAlone) {
@@ -126,7 +126,7 @@ TEST(CMMPreferencesPath, FileAndFolderUnderTheShellFolder) {
     ASSERT_TRUE(TintCMMPreferencesPath(CSIDL_COMMON_APPDATA, false, path));
     EXPECT_EQ(std::wstring(path.data()), folders.Common().wstring() + L"/Adobe/Color");
 
-    RdzWin32SetFolderPath(CSIDL_APPDATA, nullptr);
+    SystemSetFolderPath(CSIDL_APPDATA, nullptr);
     EXPECT_FALSE(TintCMMPreferencesPath(CSIDL_APPDATA, true, path));
     EXPECT_EQ(path[0], L'\0');
 }

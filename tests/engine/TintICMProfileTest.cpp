@@ -2,21 +2,23 @@
 // header, colorant names and PostScript.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "ICMFixtures.h"
+#include "SystemControls.h"
 #include "engine/icm/TintICMPostScript.h"
-#include "platform/win32/Win32StandIn.h"
 
 namespace {
 
 class ICMProfiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        RdzWin32Reset();
+        SystemReset();
         if (srgb.empty() || cmyk.empty()) {
             GTEST_SKIP() << "Debian's ghostscript profiles are not installed";
         }
     }
-    void TearDown() override { RdzWin32Reset(); }
+    void TearDown() override { SystemReset(); }
 
     const Bytes srgb = GhostscriptProfile("srgb.icc");
     const Bytes cmyk = GhostscriptProfile("default_cmyk.icc");
@@ -56,24 +58,33 @@ TEST_F(ICMProfiles, BytesTheColourSystemRefusesLeaveNoHandleOpen) {
     PutBig32(declaredTooLong, 0, static_cast<cmsUInt32Number>(srgb.size() + 100));
     const Bytes cases[] = {Noise(4096, 3), Bytes(srgb.begin(), srgb.begin() + 100),
                            declaredTooLong};
-    for (const Bytes& bytes : cases) {
-        EXPECT_EQ(ThrownMessage([&] { OpenICM(bytes); }), "created profile is invalid");
-        EXPECT_EQ(ThrownMessage([&] { OpenICMDL(bytes); }), "created profile is invalid");
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        // Noise and a cut profile are refused everywhere. A header claiming
+        // more bytes than given is the system's call (Wine opens it); the
+        // engine follows the system's verdict.
+        const bool accepted = SystemAcceptsProfile(cases[i]);
+        if (i < 2 || !SystemIsReal()) {
+            EXPECT_FALSE(accepted);
+        }
+        const std::string expected = accepted ? "<no exception>" : "created profile is invalid";
+        EXPECT_EQ(ThrownMessage([&] { OpenICM(cases[i]); }), expected);
+        EXPECT_EQ(ThrownMessage([&] { OpenICMDL(cases[i]); }), expected);
     }
-    EXPECT_EQ(RdzWin32OpenHandleCount(), 0u);
+    EXPECT_EQ(SystemOpenHandleCount(), 0u);
 }
 
 TEST_F(ICMProfiles, AFailingValidityCheckDoesNotPassForValid) {
-    RdzWin32SetValidityCheckFails(true);
+    SystemSetValidityCheckFails(true);
     EXPECT_EQ(ThrownMessage([&] { OpenICM(srgb); }), "created profile is invalid");
-    EXPECT_EQ(RdzWin32OpenHandleCount(), 0u);
-    RdzWin32SetValidityCheckFails(false);
+    EXPECT_EQ(SystemOpenHandleCount(), 0u);
+    SystemSetValidityCheckFails(false);
 
     TintProfile profile = OpenICM(srgb);
     EXPECT_EQ(profile.GetEngineId(), kTintEngineIdICM);
-    EXPECT_EQ(RdzWin32OpenHandleCount(), 1u);
+    EXPECT_EQ(SystemOpenHandleCount(), 1u);
     profile = TintProfile();
-    EXPECT_EQ(RdzWin32OpenHandleCount(), 0u);
+    EXPECT_EQ(SystemOpenHandleCount(), 0u);
 }
 
 TEST_F(ICMProfiles, HeaderGivesSpacesChannelsAndIntent) {
@@ -144,10 +155,20 @@ TEST_F(ICMProfiles, DamagedColorantTablesAreNeverReadPast) {
 }
 
 TEST_F(ICMProfiles, PostScriptIsTheColourSystemsTextExactly) {
+    for (bool crd : {false, true}) {
+        const std::string lack = SystemCannotWritePostScript(crd ? cmyk : srgb, crd);
+        if (!lack.empty()) {
+            GTEST_SKIP() << lack;
+        }
+    }
     std::string text;
     EXPECT_TRUE(
         TintICM::GetInstance()->GetPostScriptCSA(OpenICM(srgb), TintRI_Perceptual, Append, &text));
-    EXPECT_EQ(text, LittleCMSArray(srgb));
+    if (SystemIsReal()) {
+        EXPECT_NE(text.find("CIEBased"), std::string::npos) << text;
+    } else {
+        EXPECT_EQ(text, LittleCMSArray(srgb));  // the stand-in writes it with LittleCMS
+    }
 
     std::string dictionary;
     EXPECT_TRUE(TintICM::GetInstance()->GetPostScriptCRD(OpenICM(cmyk), TintRI_Perceptual, Append,
