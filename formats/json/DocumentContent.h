@@ -10,6 +10,7 @@
 
 #include "formats/DocumentFormat.h"
 #include "formats/json/DocumentFile.h"
+#include "formats/json/EventLog.h"
 #include "formats/json/JsonNode.h"
 
 namespace rdz::formats::json {
@@ -59,9 +60,21 @@ class DocumentContent {
     /// Fails at `list` when objects `depth` deep are too deep.
     static void CheckDepth(const Node& list, int depth);
 
-    /// The type an object header names, when it names a known one that an
+    /// The type that the fields of an object read so far (`fields`: the
+    /// object begun, then field names and values) name, when it is one an
     /// object may be made of before its children are read; "" otherwise.
-    static std::string StreamableType(const Json& header, int depth);
+    static std::string StreamableType(const EventLog& fields, int depth);
+
+    // Fast readings of the common shapes, straight from their events. Each
+    // reads nothing and returns false (null) where anything differs from
+    // that shape or a check would fail; the caller then reads the entry
+    // with the functions above, which say what is wrong.
+    /// A paint that is a solid of ink amounts.
+    bool ReadPaintFast(const EventLog& log);
+    /// An object of a plain type (not an image or form) whose fields are
+    /// type, name and attributes without opacity masks (`fields` as for
+    /// StreamableType).
+    document_object_t* ReadObjectFast(const EventLog& fields, document_object_t* parent, int depth);
 
   private:
     template <typename T>
@@ -83,6 +96,10 @@ class DocumentContent {
     std::unordered_map<std::string, inkt_t*> inks_;
     std::unordered_map<std::string, paint_t*> paints_;
     std::unordered_map<std::string, ct_def_t*> images_;
+    // Reused by the fast readings.
+    std::string scratch_;
+    std::vector<rdz::kelt::Amount> amounts_;
+    std::vector<std::pair<paint_t*, bool>> attributes_;
 };
 
 }  // namespace rdz::formats::json

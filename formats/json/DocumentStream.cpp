@@ -19,6 +19,21 @@ const std::map<std::string, std::vector<std::string>>& TopLevelDependencies() {
 
 const char* const kTopArrays[] = {"inks", "paints", "images", "components"};
 
+struct Stops {
+    bool inString[256] = {};
+    bool outside[256] = {};
+    Stops() {
+        inString[static_cast<unsigned char>('"')] = true;
+        inString[static_cast<unsigned char>('\\')] = true;
+        for (char c : {'"', '{', '}', '[', ']', ','}) {
+            outside[static_cast<unsigned char>(c)] = true;
+        }
+    }
+};
+const Stops kStops;
+const bool* const kStringStops = kStops.inString;
+const bool* const kStructureStops = kStops.outside;
+
 }  // namespace
 
 std::vector<std::string> TopLevelKeys(const std::string& path) {
@@ -40,9 +55,11 @@ std::vector<std::string> TopLevelKeys(const std::string& path) {
             break;
         }
         for (std::size_t i = 0; i < got; ++i) {
-            if (inString && !escaped && !readingKey) {
-                // The bulk of a file: text that is no key, skipped at speed.
-                while (i < got && buffer[i] != '"' && buffer[i] != '\\') {
+            // The bulk of a file (numbers, blanks, texts that are no key) is
+            // skipped at speed: only quotes, escapes and brackets matter.
+            if (!escaped && !readingKey) {
+                const bool* stops = inString ? kStringStops : kStructureStops;
+                while (i < got && !stops[static_cast<unsigned char>(buffer[i])]) {
                     ++i;
                 }
                 if (i == got) {
@@ -97,56 +114,6 @@ std::vector<std::string> TopLevelKeys(const std::string& path) {
     return keys;
 }
 
-/// A value gathered whole, as nlohmann's own tree builder would, refusing a
-/// field that appears twice in an object.
-class DocumentStream::Capture {
-  public:
-    void Value(Json value) {
-        if (stack_.empty()) {
-            root_ = std::move(value);
-            done_ = true;
-        } else if (stack_.back()->is_array()) {
-            stack_.back()->push_back(std::move(value));
-        } else {
-            (*stack_.back())[key_] = std::move(value);
-        }
-    }
-    void Start(bool object) {
-        Json fresh = object ? Json::object() : Json::array();
-        if (stack_.empty()) {
-            root_ = std::move(fresh);
-            stack_.push_back(&root_);
-        } else if (stack_.back()->is_array()) {
-            stack_.back()->push_back(std::move(fresh));
-            stack_.push_back(&stack_.back()->back());
-        } else {
-            Json& slot = (*stack_.back())[key_];
-            slot = std::move(fresh);
-            stack_.push_back(&slot);
-        }
-    }
-    /// False when the object has the field already.
-    bool Key(const std::string& key) {
-        if (stack_.back()->contains(key)) {
-            return false;
-        }
-        key_ = key;
-        return true;
-    }
-    void End() {
-        stack_.pop_back();
-        done_ = stack_.empty();
-    }
-    bool Done() const { return done_; }
-    Json Take() { return std::move(root_); }
-
-  private:
-    Json root_;
-    std::vector<Json*> stack_;
-    std::string key_;
-    bool done_ = false;
-};
-
 DocumentStream::DocumentStream(DocumentContent& content,
                                const std::vector<std::string>& topLevelOrder)
     : content_(content) {
@@ -177,12 +144,6 @@ bool DocumentStream::StreamsNow(const std::string& key) const {
     return found != streamable_.end() && found->second;
 }
 
-void DocumentStream::Enter() {
-    if (!levels_.empty() && levels_.back().array) {
-        ++levels_.back().next;
-    }
-}
-
 Node DocumentStream::Here(const Json& value) const {
     const std::size_t count = levels_.size();
     return Node(
@@ -199,26 +160,54 @@ std::string DocumentStream::PointerOf(std::size_t count) const {
     return pointer;
 }
 
-void DocumentStream::Route(bool container, bool object) {
-    if (!container) {
-        capture_ = std::make_unique<Capture>();
-        return;
+EventLog& DocumentStream::Log() {
+    return target_ == Target::Capture ? capture_ : *logs_[frames_.back().log];
+}
+
+void DocumentStream::BeginValue(bool container, bool object) {
+    if (!levels_.empty() && levels_.back().array) {
+        ++levels_.back().next;
     }
+    if (target_ == Target::None) {
+        Route(container, object);
+    }
+    if (target_ != Target::None && container) {
+        Log().Begin(object);
+        ++targetDepth_;
+    }
+    if (container) {
+        Level level;
+        level.array = !object;
+        levels_.push_back(std::move(level));
+    }
+}
+
+void DocumentStream::EndValue() {
+    if (target_ != Target::None && targetDepth_ == 0) {
+        const Target target = target_;
+        target_ = Target::None;
+        if (target == Target::Capture) {
+            Deliver(capture_);
+        }
+    }
+}
+
+void DocumentStream::Route(bool container, bool object) {
     if (frames_.empty()) {
-        if (object) {
-            Frame top{FrameKind::Top};
-            frames_.push_back(std::move(top));
+        if (container && object) {
+            frames_.emplace_back(FrameKind::Top);
             return;
         }
-        capture_ = std::make_unique<Capture>();
+        target_ = Target::Capture;
+        capture_.Clear();
         return;
     }
     Frame& frame = frames_.back();
     switch (frame.kind) {
         case FrameKind::Top: {
             const std::string& key = levels_.back().key;
-            if (!object && StreamsNow(key)) {
-                Frame next{key == "components" ? FrameKind::Objects : FrameKind::Section};
+            if (container && !object && StreamsNow(key)) {
+                Frame next(key == "components" ? FrameKind::Objects : FrameKind::Section);
                 next.section = key;
                 next.levels = levels_.size();
                 next.parent = key == "components" ? content_.Document() : nullptr;
@@ -228,12 +217,20 @@ void DocumentStream::Route(bool container, bool object) {
             break;
         }
         case FrameKind::Objects:
-            if (object) {
-                Frame next{FrameKind::Object};
+            if (container && object) {
+                Frame next(FrameKind::Object);
                 next.levels = levels_.size();
                 next.parent = frame.parent;
                 next.depth = frame.depth;
-                next.header = Json::object();
+                next.log = frames_.size();
+                if (logs_.size() <= next.log) {
+                    logs_.resize(next.log + 1);
+                }
+                if (!logs_[next.log]) {
+                    logs_[next.log] = std::make_unique<EventLog>();
+                }
+                logs_[next.log]->Clear();
+                logs_[next.log]->Begin(true);
                 frames_.push_back(std::move(next));
                 return;
             }
@@ -242,8 +239,8 @@ void DocumentStream::Route(bool container, bool object) {
             const std::string& key = levels_.back().key;
             const std::string type = frame.object != nullptr ? frame.type
                                                              : DocumentContent::StreamableType(
-                                                                   frame.header, frame.depth);
-            const bool streams = !object && !type.empty() && type != "image" &&
+                                                                   *logs_[frame.log], frame.depth);
+            const bool streams = container && !object && !type.empty() &&
                                  (key == "children" || (key == "content" && type == "form"));
             if (streams) {
                 if (frame.object == nullptr) {
@@ -252,7 +249,7 @@ void DocumentStream::Route(bool container, bool object) {
                 if (frame.depth + 1 > DocumentContent::kMaxDepth) {
                     FailAt(content_.Path(), CurrentPointer(), "objects are nested too deeply");
                 }
-                Frame next{FrameKind::Objects};
+                Frame next(FrameKind::Objects);
                 next.levels = levels_.size();
                 next.parent =
                     key == "children" ? frame.object : rdz::kelt::FormContent(frame.object);
@@ -260,74 +257,51 @@ void DocumentStream::Route(bool container, bool object) {
                 frames_.push_back(std::move(next));
                 return;
             }
+            if (frame.object == nullptr) {
+                // One more field of the object, logged with the others.
+                logs_[frame.log]->Key(key);
+                target_ = Target::Fields;
+                targetDepth_ = 0;
+                return;
+            }
             break;
         }
         case FrameKind::Section:
             break;
     }
-    capture_ = std::make_unique<Capture>();
+    target_ = Target::Capture;
+    targetDepth_ = 0;
+    capture_.Clear();
 }
 
 void DocumentStream::MakeObject(Frame& frame) {
-    const std::size_t count = frame.levels;
-    const Node header(
-        frame.header, [this, count] { return PointerOf(count); }, content_.Path());
-    frame.type = DocumentContent::StreamableType(frame.header, frame.depth);
-    frame.object = content_.ReadObject(header, frame.parent, frame.depth);
-    frame.header = Json();  // read: only later fields count from here on
+    EventLog& fields = *logs_[frame.log];
+    frame.type = DocumentContent::StreamableType(fields, frame.depth);
+    frame.object = content_.ReadObjectFast(fields, frame.parent, frame.depth);
+    if (frame.object == nullptr) {
+        const Json header = fields.ToJson();
+        const std::size_t count = frame.levels;
+        frame.object = content_.ReadObject(
+            Node(
+                header, [this, count] { return PointerOf(count); }, content_.Path()),
+            frame.parent, frame.depth);
+    }
+    fields.Clear();  // read: only later fields count from here on
 }
 
-void DocumentStream::Scalar(Json value) {
-    Enter();
-    if (!capture_) {
-        Route(false, false);
-    }
-    capture_->Value(std::move(value));
-    if (capture_->Done()) {
-        Json whole = capture_->Take();
-        capture_.reset();
-        Deliver(std::move(whole));
-    }
-}
-
-void DocumentStream::StartContainer(bool object) {
-    Enter();
-    if (capture_) {
-        capture_->Start(object);
-    } else {
-        Route(true, object);
-        if (capture_) {
-            capture_->Start(object);
-        }
-    }
-    Level level;
-    level.array = !object;
-    levels_.push_back(std::move(level));
-}
-
-void DocumentStream::EndContainer() {
-    levels_.pop_back();
-    if (capture_) {
-        capture_->End();
-        if (capture_->Done()) {
-            Json whole = capture_->Take();
-            capture_.reset();
-            Deliver(std::move(whole));
-        }
-        return;
-    }
-    Frame frame = std::move(frames_.back());
-    frames_.pop_back();
-    FinishFrame(frame);
-}
-
-void DocumentStream::Deliver(Json value) {
+void DocumentStream::Deliver(EventLog& log) {
     if (frames_.empty()) {
         // The top level is not an object.
+        const Json value = log.ToJson();
         Here(value).ExpectObject(kTopFields);
         return;
     }
     Frame& frame = frames_.back();
+    if (frame.kind == FrameKind::Section && frame.section == "paints" &&
+        content_.ReadPaintFast(log)) {
+        return;
+    }
+    Json value = log.ToJson();
     const Node node = Here(value);
     switch (frame.kind) {
         case FrameKind::Top: {
@@ -354,15 +328,9 @@ void DocumentStream::Deliver(Json value) {
         case FrameKind::Objects:
             content_.ReadObject(node, frame.parent, frame.depth);
             break;
-        case FrameKind::Object: {
-            const std::string& key = levels_.back().key;
-            if (frame.object == nullptr) {
-                frame.header[key] = std::move(value);
-            } else {
-                content_.ReadLateField(key, node, frame.object, frame.depth);
-            }
+        case FrameKind::Object:
+            content_.ReadLateField(levels_.back().key, node, frame.object, frame.depth);
             break;
-        }
     }
 }
 
@@ -409,8 +377,7 @@ void DocumentStream::FinishFrame(Frame& frame) {
             break;
         case FrameKind::Object:
             if (frame.object == nullptr) {
-                // The levels are those around the object again.
-                content_.ReadObject(Here(frame.header), frame.parent, frame.depth);
+                MakeObject(frame);
             }
             break;
         case FrameKind::Section:
@@ -420,37 +387,48 @@ void DocumentStream::FinishFrame(Frame& frame) {
 }
 
 bool DocumentStream::null() {
-    Scalar(Json());
+    BeginValue(false, false);
+    Log().Null();
+    EndValue();
     return true;
 }
 
 bool DocumentStream::boolean(bool value) {
-    Scalar(Json(value));
+    BeginValue(false, false);
+    Log().Bool(value);
+    EndValue();
     return true;
 }
 
 bool DocumentStream::number_integer(std::int64_t value) {
-    Scalar(Json(value));
+    BeginValue(false, false);
+    Log().Integer(value);
+    EndValue();
     return true;
 }
 
 bool DocumentStream::number_unsigned(std::uint64_t value) {
-    Scalar(Json(value));
+    BeginValue(false, false);
+    Log().Unsigned(value);
+    EndValue();
     return true;
 }
 
 bool DocumentStream::number_float(double value, const std::string& text) {
     (void)text;
-    Scalar(Json(value));
+    BeginValue(false, false);
+    Log().Float(value);
+    EndValue();
     return true;
 }
 
 bool DocumentStream::string(std::string& value) {
+    BeginValue(false, false);
     if (value.find('\0') != std::string::npos) {
-        Enter();
         FailAt(content_.Path(), CurrentPointer(), "a text must not hold a NUL character (\\u0000)");
     }
-    Scalar(Json(std::move(value)));
+    Log().String(value);
+    EndValue();
     return true;
 }
 
@@ -461,23 +439,31 @@ bool DocumentStream::binary(Json::binary_t& value) {
 
 bool DocumentStream::start_object(std::size_t elements) {
     (void)elements;
-    StartContainer(true);
+    BeginValue(true, true);
     return true;
 }
 
 bool DocumentStream::start_array(std::size_t elements) {
     (void)elements;
-    StartContainer(false);
+    BeginValue(true, false);
     return true;
 }
 
 bool DocumentStream::end_object() {
-    EndContainer();
-    return true;
+    return end_array();
 }
 
 bool DocumentStream::end_array() {
-    EndContainer();
+    levels_.pop_back();
+    if (target_ != Target::None) {
+        Log().End();
+        --targetDepth_;
+        EndValue();
+        return true;
+    }
+    Frame frame = std::move(frames_.back());
+    frames_.pop_back();
+    FinishFrame(frame);
     return true;
 }
 
@@ -492,8 +478,8 @@ bool DocumentStream::key(std::string& value) {
         fail("a field name must not hold a NUL character (\\u0000)");
     }
     const char* const duplicate = "a field may appear once in an object; this one is repeated";
-    if (capture_) {
-        if (!capture_->Key(value)) {
+    if (target_ != Target::None) {
+        if (!Log().Key(value)) {
             fail(duplicate);
         }
         return true;

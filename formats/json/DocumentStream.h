@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "formats/json/DocumentContent.h"
+#include "formats/json/EventLog.h"
 
 namespace rdz::formats::json {
 
@@ -55,7 +56,6 @@ class DocumentStream {
                      const nlohmann::detail::exception& error);
 
   private:
-    class Capture;
     enum class FrameKind { Top, Section, Objects, Object };
     struct Frame {
         explicit Frame(FrameKind frameKind) : kind(frameKind) {}
@@ -64,7 +64,7 @@ class DocumentStream {
         std::size_t levels = 0;               // the levels around the frame's container
         document_object_t* parent = nullptr;  // Objects, Object
         int depth = 0;                        // Objects, Object
-        Json header;                          // Object: the fields read so far
+        std::size_t log = 0;                  // Object: its fields so far (logs_)
         document_object_t* object = nullptr;  // Object: once made
         std::string type;                     // Object: once made
         std::vector<std::string> seen;        // Top, Object: field names met
@@ -74,23 +74,27 @@ class DocumentStream {
         std::size_t next = 0;  // arrays: elements begun
         std::string key;       // objects: the current field
     };
+    /// Where the events of the value being read go, when it is not read
+    /// as it comes.
+    enum class Target { None, Capture, Fields };
 
-    /// Called at the start of every value.
-    void Enter();
+    /// Called at the start of every value, `container` telling whether it
+    /// is an object or array: logs it, or decides what to do with it.
+    void BeginValue(bool container, bool object);
+    /// After a value (a scalar, or the end of a container) is complete.
+    void EndValue();
     /// The JSON pointer of the value being read.
     std::string CurrentPointer() const { return PointerOf(levels_.size()); }
     /// The pointer made of the first `count` levels.
     std::string PointerOf(std::size_t count) const;
     /// A node of `value`, the value being read.
     Node Here(const Json& value) const;
-    /// Decides what to do with a value starting here (a container when
-    /// `container`): push a frame for it, or gather it.
+    /// Decides what to do with a value starting here: push a frame for it,
+    /// or log it (Target).
     void Route(bool container, bool object);
-    void Scalar(Json value);
-    void StartContainer(bool object);
-    void EndContainer();
-    /// A gathered value of the innermost frame (or of the whole file).
-    void Deliver(Json value);
+    EventLog& Log();
+    /// A logged value of the innermost frame (or of the whole file).
+    void Deliver(EventLog& log);
     void FinishFrame(Frame& frame);
     void ReadTopValue(const std::string& key, const Node& node);
     void ReadDeferred();
@@ -103,7 +107,10 @@ class DocumentStream {
     std::map<std::string, Json> deferred_;
     std::vector<Level> levels_;
     std::vector<Frame> frames_;
-    std::unique_ptr<Capture> capture_;
+    Target target_ = Target::None;
+    std::size_t targetDepth_ = 0;  // containers open in the logged value
+    EventLog capture_;
+    std::vector<std::unique_ptr<EventLog>> logs_;  // objects' fields, by frame
 };
 
 }  // namespace rdz::formats::json

@@ -172,10 +172,11 @@ class PreviousOutput {
             return true;
         }
         bool end_array() {
-            if (depth_ == 2) {
-                inImages_ = false;
-            }
             --depth_;
+            if (depth_ == 1 && inImages_) {
+                inImages_ = false;
+                return false;  // every name is read: the rest is not needed
+            }
             return true;
         }
         bool key(std::string& key) {
@@ -310,16 +311,18 @@ class DocumentWriter {
             WriteInk(out, ink);
         }
         out.EndArray();
-        out.Key("paints");
-        out.BeginArray();
-        for (std::size_t i = 0; i < paintOrder_.size(); ++i) {
-            WritePaint(out, paintOrder_[i], i);
-        }
-        out.EndArray();
+        // Images before paints: a later run that replaces this file finds the
+        // pixel files it names without reading its paints.
         out.Key("images");
         out.BeginArray();
         for (std::size_t i = 0; i < imageOrder_.size(); ++i) {
             WriteImage(out, imageOrder_[i], i);
+        }
+        out.EndArray();
+        out.Key("paints");
+        out.BeginArray();
+        for (std::size_t i = 0; i < paintOrder_.size(); ++i) {
+            WritePaint(out, paintOrder_[i], i);
         }
         out.EndArray();
         out.Key("components");
