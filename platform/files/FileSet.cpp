@@ -116,6 +116,7 @@ bool FileSet::Commit(FileError* error) {
     for (TemporaryFile& file : files_) {
         if (!file.Sync(&reason)) {
             *error = FileError{file.FinalPath(), reason};
+            files_.clear();  // removes every temporary file
             return false;
         }
     }
@@ -123,10 +124,11 @@ bool FileSet::Commit(FileError* error) {
     // that is not there yet.
     std::vector<std::string> placed;
     std::vector<std::string> folders;
-    const auto undo = [&placed]() {
+    const auto undo = [this, &placed]() {
         for (const std::string& path : placed) {
             ::unlink(path.c_str());
         }
+        files_.clear();  // removes every temporary file not yet renamed
     };
     for (std::size_t i = 1; i < files_.size(); ++i) {
         const std::string final = files_[i].FinalPath();

@@ -150,6 +150,19 @@ const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kSignalCount = sizeof kSignals / sizeof kSignals[0];
 struct sigaction g_previous[kSignalCount];
 
+volatile sig_atomic_t g_inHandler = 0;
+
+/// Ends the program by `signal`, which is blocked while a handler runs and
+/// arrives when it returns.
+void EndBySignal(int signal) {
+    struct sigaction fallback;
+    std::memset(&fallback, 0, sizeof fallback);
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    sigaction(signal, &fallback, nullptr);
+    raise(signal);
+}
+
 extern "C" void RemoveTemporariesOnSignal(int signal, siginfo_t* info, void* context) {
     const int savedErrno = errno;
     RemoveRegisteredTemporaries();
@@ -157,29 +170,32 @@ extern "C" void RemoveTemporariesOnSignal(int signal, siginfo_t* info, void* con
     while (index < kSignalCount && kSignals[index] != signal) {
         ++index;
     }
-    if (index < kSignalCount) {
+    // A handler installed before this one runs next; when that one leads
+    // back here (it too calls what it replaced), the chain ends.
+    if (index < kSignalCount && g_inHandler == 0) {
+        g_inHandler = 1;
         const struct sigaction& previous = g_previous[index];
+        bool called = false;
         if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
             previous.sa_sigaction(signal, info, context);
-            errno = savedErrno;
-            return;
-        }
-        if ((previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler != SIG_DFL &&
-            previous.sa_handler != SIG_IGN) {
+            called = true;
+        } else if ((previous.sa_flags & SA_SIGINFO) == 0 && previous.sa_handler != SIG_DFL &&
+                   previous.sa_handler != SIG_IGN) {
             previous.sa_handler(signal);
+            called = true;
+        }
+        g_inHandler = 0;
+        if (called) {
             errno = savedErrno;
             return;
         }
     }
-    // The default action: end the program by the same signal, which is
-    // blocked while this handler runs and arrives when it returns.
-    struct sigaction fallback;
-    std::memset(&fallback, 0, sizeof fallback);
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(signal, &fallback, nullptr);
-    raise(signal);
+    EndBySignal(signal);
     errno = savedErrno;
+}
+
+bool IsOurs(const struct sigaction& action) {
+    return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == &RemoveTemporariesOnSignal;
 }
 
 }  // namespace
@@ -440,31 +456,38 @@ bool SyncFolder(const std::string& folder, std::string* error) {
 }
 
 void InstallSignalHandlers() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static std::mutex mutex;
+    std::lock_guard<std::mutex> lock(mutex);
+    static bool first = true;
+    if (first) {
+        first = false;
         struct sigaction current;
         if (sigaction(SIGXFSZ, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
             current.sa_handler == SIG_DFL) {
             std::signal(SIGXFSZ, SIG_IGN);
         }
-        for (int i = 0; i < kSignalCount; ++i) {
-            if (sigaction(kSignals[i], nullptr, &g_previous[i]) != 0) {
-                continue;
-            }
-            if ((g_previous[i].sa_flags & SA_SIGINFO) == 0 && g_previous[i].sa_handler == SIG_IGN) {
-                continue;  // nohup: stays ignored
-            }
-            struct sigaction action;
-            std::memset(&action, 0, sizeof action);
-            action.sa_sigaction = &RemoveTemporariesOnSignal;
-            action.sa_flags = SA_SIGINFO | SA_RESTART;
-            sigemptyset(&action.sa_mask);
-            for (int other : kSignals) {
-                sigaddset(&action.sa_mask, other);
-            }
-            sigaction(kSignals[i], &action, nullptr);
+    }
+    // Looked at on every call: a handler the program installed after ours
+    // is kept, and called after ours.
+    for (int i = 0; i < kSignalCount; ++i) {
+        struct sigaction current;
+        if (sigaction(kSignals[i], nullptr, &current) != 0 || IsOurs(current)) {
+            continue;
         }
-    });
+        if ((current.sa_flags & SA_SIGINFO) == 0 && current.sa_handler == SIG_IGN) {
+            continue;  // nohup: stays ignored
+        }
+        g_previous[i] = current;
+        struct sigaction action;
+        std::memset(&action, 0, sizeof action);
+        action.sa_sigaction = &RemoveTemporariesOnSignal;
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        for (int other : kSignals) {
+            sigaddset(&action.sa_mask, other);
+        }
+        sigaction(kSignals[i], &action, nullptr);
+    }
 }
 
 void RemoveRegisteredTemporaries() noexcept {

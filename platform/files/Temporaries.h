@@ -105,15 +105,16 @@ class TemporaryFile {
 /// flushed; file systems that do not flush folders count as success.
 bool SyncFolder(const std::string& folder, std::string* error);
 
-/// Installs, once per process, handlers of SIGINT, SIGTERM, SIGHUP and
-/// SIGQUIT that remove every registered temporary file and then do what the
-/// signal did before: end the program (the default), or call the handler
-/// that was installed before (so that a program's own handler keeps
-/// working, and must end or stop the work itself). A signal that is ignored
-/// stays ignored and gets no handler. SIGXFSZ is ignored when it has its
-/// default action, so that writing past the file-size limit fails with
+/// Installs handlers of SIGINT, SIGTERM, SIGHUP and SIGQUIT that remove
+/// every registered temporary file and then do what the signal did before:
+/// end the program (the default), or call the handler that was installed
+/// before (so that a program's own handler keeps working, and must end or
+/// stop the work itself). A signal that is ignored stays ignored and gets no
+/// handler. Each call looks again: a handler that the program installed in
+/// place of ours since is put behind ours. SIGXFSZ is ignored when it has
+/// its default action, so that writing past the file-size limit fails with
 /// EFBIG (reported by the writer) instead of killing the program with its
-/// temporary files left behind.
+/// temporary files left behind. TemporaryFile::Create calls it.
 void InstallSignalHandlers();
 
 /// Removes every temporary file that is registered (created by a
