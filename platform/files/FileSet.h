@@ -74,8 +74,9 @@ class FileSet {
 
     /// Puts the set in place as described at the top of this file. False,
     /// with `error` filled, when a file could not be flushed or renamed; the
-    /// previous set is then as it was. Files that cannot be removed after
-    /// the set is in place are left (the set itself is whole).
+    /// previous set is then as it was, every temporary file is removed and
+    /// the set is spent. Files that cannot be removed after the set is in
+    /// place are left (the set itself is whole).
     bool Commit(FileError* error);
 
     /// The final paths reserved, the main file first.
