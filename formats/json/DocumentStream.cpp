@@ -194,12 +194,11 @@ void DocumentStream::EndValue() {
 
 void DocumentStream::Route(bool container, bool object) {
     if (frames_.empty()) {
-        if (container && object) {
-            frames_.emplace_back(FrameKind::Top);
-            return;
+        if (!(container && object)) {
+            // Refused at once: an array of any size is never gathered.
+            FailAt(content_.Path(), "", "expected an object");
         }
-        target_ = Target::Capture;
-        capture_.Clear();
+        frames_.emplace_back(FrameKind::Top);
         return;
     }
     Frame& frame = frames_.back();
@@ -290,12 +289,6 @@ void DocumentStream::MakeObject(Frame& frame) {
 }
 
 void DocumentStream::Deliver(EventLog& log) {
-    if (frames_.empty()) {
-        // The top level is not an object.
-        const Json value = log.ToJson();
-        Here(value).ExpectObject(kTopFields);
-        return;
-    }
     Frame& frame = frames_.back();
     if (frame.kind == FrameKind::Section && frame.section == "paints" &&
         content_.ReadPaintFast(log)) {

@@ -253,16 +253,20 @@ class DocumentWriter {
         }
     }
 
-    /// Gives every entry its id, in the order the entries are written.
-    void Register() {
-        for (inkt_t* ink : rdz::kelt::Inks(document_)) {
-            RegisterInk(ink);
-        }
-        const std::vector<paint_t*> paints = rdz::kelt::Paints(document_);
-        paintIndex_.reserve(paints.size() + 16);
-        paintOrder_.reserve(paints.size());
-        for (paint_t* paint : paints) {
-            RegisterPaint(paint);
+    /// Gives every entry its id, in the order the entries are written (only
+    /// the images when `imagesOnly`: enough to name the pixel files).
+    void Register(bool imagesOnly = false) {
+        imagesOnly_ = imagesOnly;
+        if (!imagesOnly) {
+            for (inkt_t* ink : rdz::kelt::Inks(document_)) {
+                RegisterInk(ink);
+            }
+            const std::vector<paint_t*> paints = rdz::kelt::Paints(document_);
+            paintIndex_.reserve(paints.size() + 16);
+            paintOrder_.reserve(paints.size());
+            for (paint_t* paint : paints) {
+                RegisterPaint(paint);
+            }
         }
         for (ct_def_t* definition : rdz::kelt::ImageDefinitions(document_)) {
             RegisterImage(definition);
@@ -341,7 +345,7 @@ class DocumentWriter {
     // --- ids ---------------------------------------------------------------
 
     void RegisterInk(inkt_t* ink) {
-        if (ink == nullptr || inkIds_.count(ink) != 0) {
+        if (imagesOnly_ || ink == nullptr || inkIds_.count(ink) != 0) {
             return;
         }
         const char* book = "";
@@ -358,7 +362,7 @@ class DocumentWriter {
     }
 
     void RegisterPaint(paint_t* paint) {
-        if (paint == nullptr || paintIndex_.count(paint) != 0) {
+        if (imagesOnly_ || paint == nullptr || paintIndex_.count(paint) != 0) {
             return;
         }
         paintIndex_.emplace(paint, paintOrder_.size());
@@ -798,6 +802,7 @@ class DocumentWriter {
     fs::path folder_;
     std::string stem_;
     Progress* progress_;
+    bool imagesOnly_ = false;
     OutputFiles* outputs_ = nullptr;
     std::set<std::string> inputs_;
     std::set<std::string> avoid_;
@@ -829,7 +834,7 @@ void WriteDocumentFile(document_object_t* document, const std::string& path,
 std::vector<std::string> PlannedPixelFiles(document_object_t* document, const std::string& path,
                                            const std::vector<std::string>& avoid) {
     DocumentWriter writer(document, path, avoid, nullptr);
-    writer.Register();
+    writer.Register(true);
     return writer.PixelFiles();
 }
 
