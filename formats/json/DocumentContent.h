@@ -15,6 +15,10 @@
 
 namespace rdz::formats::json {
 
+/// The kind of object the type name `type` stands for; false for an unknown
+/// name.
+bool ObjectKindOf(const std::string& type, obj_kind_t* kind);
+
 /// The fields of an object of each type.
 extern const std::initializer_list<const char*> kImageObjectFields;
 extern const std::initializer_list<const char*> kFormObjectFields;

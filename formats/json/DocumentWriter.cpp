@@ -19,6 +19,7 @@
 #include "formats/Progress.h"
 #include "formats/json/DocumentFile.h"
 #include "formats/json/JsonOut.h"
+#include "formats/json/PreviousOutput.h"
 #include "formats/tiff/TiffFile.h"
 #include "host/UTF8FS.h"
 #include "platform/files/Temporaries.h"
@@ -122,99 +123,6 @@ class IdSet {
     std::set<std::string> used_;
 };
 
-/// What the document file that an output replaces says about its pixel
-/// files: the names it gives under "images" (per image id).
-class PreviousOutput {
-  public:
-    explicit PreviousOutput(const std::string& path) {
-        if (!IsRegularFile(path)) {
-            return;
-        }
-        std::ifstream in(path, std::ios::binary);
-        Reader reader(*this);
-        // A damaged or foreign file gives the names read up to the fault.
-        nlohmann::json::sax_parse(in, &reader, nlohmann::json::input_format_t::json, false);
-    }
-
-    /// (image id, pixel file as written) of every image that names one.
-    const std::vector<std::pair<std::string, std::string>>& Pixels() const { return pixels_; }
-
-  private:
-    /// Collects "/images/<n>/id" and "/images/<n>/pixels".
-    struct Reader {
-        explicit Reader(PreviousOutput& owner) : owner_(owner) {}
-        bool null() { return Value(std::string(), false); }
-        bool boolean(bool) { return Value(std::string(), false); }
-        bool number_integer(std::int64_t) { return Value(std::string(), false); }
-        bool number_unsigned(std::uint64_t) { return Value(std::string(), false); }
-        bool number_float(double, const std::string&) { return Value(std::string(), false); }
-        bool string(std::string& text) { return Value(text, true); }
-        bool binary(nlohmann::json::binary_t&) { return true; }
-        bool start_object(std::size_t) {
-            Open();
-            ++depth_;
-            if (depth_ == 3 && inImages_) {
-                id_.clear();
-                pixels_.clear();
-            }
-            return true;
-        }
-        bool end_object() {
-            if (depth_ == 3 && inImages_ && !pixels_.empty()) {
-                owner_.pixels_.emplace_back(id_, pixels_);
-            }
-            --depth_;
-            return true;
-        }
-        bool start_array(std::size_t) {
-            Open();
-            ++depth_;
-            return true;
-        }
-        bool end_array() {
-            --depth_;
-            if (depth_ == 1 && inImages_) {
-                inImages_ = false;
-                return false;  // every name is read: the rest is not needed
-            }
-            return true;
-        }
-        bool key(std::string& key) {
-            key_ = key;
-            return true;
-        }
-        bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) {
-            return false;
-        }
-
-      private:
-        void Open() {
-            if (depth_ == 1) {
-                inImages_ = key_ == "images";
-            }
-        }
-        bool Value(const std::string& text, bool isText) {
-            if (depth_ == 3 && inImages_ && isText) {
-                if (key_ == "id") {
-                    id_ = text;
-                } else if (key_ == "pixels") {
-                    pixels_ = text;
-                }
-            }
-            return true;
-        }
-
-        PreviousOutput& owner_;
-        int depth_ = 0;
-        bool inImages_ = false;
-        std::string key_;
-        std::string id_;
-        std::string pixels_;
-    };
-
-    std::vector<std::pair<std::string, std::string>> pixels_;
-};
-
 class DocumentWriter {
   public:
     DocumentWriter(document_object_t* document, const std::string& path,
@@ -233,7 +141,7 @@ class DocumentWriter {
         // file gives its own: until the new document file is in place, the
         // old one must find its pixels as they were.
         const std::string mark = (stem_ + ".").substr(0, kPixelNamePrefix);
-        const PreviousOutput previous(path);
+        const json::PreviousOutput previous(path);
         for (const auto& [id, name] : previous.Pixels()) {
             if (name.empty() || name.find('/') != std::string::npos || name == "." ||
                 name == "..") {
