@@ -28,6 +28,11 @@ struct ReadSettings {
     /// embeds another profile is worth a warning.
     std::vector<unsigned char> sourceProfile;
     std::string sourceProfileName;
+    /// Whether files that a document names (a JSON document's pixel files)
+    /// may lie outside the document's folder: absolute paths, paths through
+    /// "..", and links leading out are refused unless this is set
+    /// (--allow-outside-paths).
+    bool allowOutsidePaths = false;
 };
 
 /// The colour space of the converted document, for the file's own record of

@@ -2,38 +2,42 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "platform/files/FileSet.h"
 
 namespace rdz::formats {
 
-/// A set of output files written together. Each file is first written to a
-/// temporary file in its final folder; Commit renames them all. Whatever was
-/// not committed is removed when the set goes, or when the program is
-/// interrupted (SIGINT, SIGTERM, SIGHUP, SIGQUIT), so a failed run leaves no
-/// output file behind (and never a half-written one). The first Add installs
-/// the handlers of those signals (a signal that is ignored stays ignored).
+/// The files of one output, written together (platform/files/FileSet.h): the
+/// main file (added first) and its companions (a document's pixel files).
+/// Each is first written to a temporary file in its final folder; Commit
+/// flushes them to the disk and renames them into place, the main file
+/// last. Whatever was not committed is removed when the object goes, or when
+/// the program is interrupted (SIGINT, SIGTERM, SIGHUP, SIGQUIT); temporary
+/// files that a killed run left in an output folder are removed by the next
+/// run. A failed run therefore leaves the previous output as it was, and
+/// never a half-written file.
 class OutputFiles {
   public:
     OutputFiles() = default;
-    ~OutputFiles();
     OutputFiles(const OutputFiles&) = delete;
     OutputFiles& operator=(const OutputFiles&) = delete;
 
-    /// Reserves `finalPath`: creates an empty temporary file beside it (with
-    /// the permissions a new file gets) and returns the temporary file's
-    /// path. Throws WorkError when the folder cannot be written.
-    std::string Add(const std::string& finalPath);
-    /// Renames every temporary file to its final name, the last added first,
-    /// so that the first file added (the main file) appears last. Throws
-    /// WorkError when a rename fails; the files not yet renamed are removed.
+    /// Reserves `finalPath`: creates an empty temporary file beside it and
+    /// returns the temporary file's path. It gets the permissions of
+    /// `permissionsLike` (by default `finalPath`) when that file exists, else
+    /// those a new file gets. Throws WorkError when the folder cannot be
+    /// written or the name is longer than a file name may be.
+    std::string Add(const std::string& finalPath,
+                    const std::string& permissionsLike = std::string());
+    /// A file of the previous output to remove once the new one is in place.
+    void RemoveAfterCommit(const std::string& path);
+    /// Puts every file in place, the main file last. Throws WorkError when a
+    /// file cannot be flushed or renamed; the previous output is then as it
+    /// was and the temporary files are removed.
     void Commit();
 
   private:
-    struct Entry {
-        std::string temporary;
-        std::string final;
-    };
-    std::vector<Entry> entries_;
+    rdz::files::FileSet files_;
 };
 
 }  // namespace rdz::formats

@@ -1,5 +1,9 @@
 #include "formats/json/JsonFormat.h"
 
+#include <sys/stat.h>
+
+#include "formats/Errors.h"
+
 #include "formats/FileNames.h"
 #include "formats/json/DocumentFile.h"
 
@@ -8,11 +12,29 @@ namespace {
 
 class JsonDocument : public FormatDocument {
   public:
-    JsonDocument(const std::string& path, Progress* progress) {
-        LoadedDocumentFile loaded = ReadDocumentFile(path, progress);
+    JsonDocument(const std::string& path, const ReadSettings& settings) {
+        DocumentReadOptions options;
+        options.progress = settings.progress;
+        options.allowOutsidePaths = settings.allowOutsidePaths;
+        LoadedDocumentFile loaded = ReadDocumentFile(path, options);
         document_ = std::move(loaded.document);
         files_.push_back(path);
         files_.insert(files_.end(), loaded.pixelFiles.begin(), loaded.pixelFiles.end());
+    }
+
+    /// Before the conversion: a pixel file that could not be put in place
+    /// (a folder of its name is in the way) fails the run now, not after
+    /// the work.
+    void PrepareOutput(const std::string& output, const std::string& temporary,
+                       OutputFiles& outputs, const WriteSettings& settings) override {
+        (void)temporary, (void)outputs, (void)settings;
+        for (const std::string& file : PlannedPixelFiles(document_.get(), output, files_)) {
+            struct stat info;
+            if (::lstat(file.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+                throw WorkError("cannot create '" + file +
+                                "': a folder of that name is in the way of the pixel file");
+            }
+        }
     }
 
     void Write(const std::string& output, const std::string& temporary, OutputFiles& outputs,
@@ -29,8 +51,8 @@ bool JsonFormat::Recognises(const std::string& path, const std::string& head) co
     // then refuses with the place named). Anything else is a document file
     // only by its name, so that a damaged one is reported as such.
     std::size_t i = head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' ||
-                               head[i] == '\n')) {
+    while (i < head.size() &&
+           (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) {
         ++i;
     }
     if (i < head.size() && (head[i] == '{' || head[i] == '[')) {
@@ -49,7 +71,7 @@ void JsonFormat::CheckOutputName(const std::string& path) const {
 
 std::unique_ptr<FormatDocument> JsonFormat::Read(const std::string& path,
                                                  const ReadSettings& settings) const {
-    return std::make_unique<JsonDocument>(path, settings.progress);
+    return std::make_unique<JsonDocument>(path, settings);
 }
 
 }  // namespace rdz::formats

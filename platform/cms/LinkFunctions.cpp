@@ -41,16 +41,28 @@ std::shared_ptr<TProcLink> MakeLink(const std::shared_ptr<TCMSLibrary>& lib, con
     }
     // A link made from the same request before is handed back as stored,
     // under its name, and nothing is computed.
+    const Json key = rdz::cms::LinkKey(request);
     std::string name;
     if (std::shared_ptr<rdz::cms::LinkData> stored =
-            lib->Links().FindByKey(*lib, product, rdz::cms::LinkKey(request), &name)) {
+            lib->Links().FindByKey(*lib, product, key, &name)) {
         return std::make_shared<TProcLink>(lib, product, std::move(stored), name);
+    }
+    // Another program (or thread) may be computing the same link: wait for
+    // our turn and look again, so that the link is computed and stored once.
+    std::shared_ptr<void> claim = lib->Links().Claim(product);
+    if (claim) {
+        if (std::shared_ptr<rdz::cms::LinkData> stored =
+                lib->Links().FindByKey(*lib, product, key, &name)) {
+            return std::make_shared<TProcLink>(lib, product, std::move(stored), name);
+        }
     }
     std::shared_ptr<rdz::cms::LinkData> data = rdz::cms::ComputeLink(request, &why);
     if (!data) {
         Refuse(why);
         return nullptr;
     }
+    // The caller names and stores the new link; others wait until then.
+    lib->Links().KeepClaimUntilStored(std::move(claim), data);
     return std::make_shared<TProcLink>(lib, product, std::move(data), std::string());
 }
 

@@ -10,16 +10,19 @@
 #endif
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "platform/cms/Fingerprint.h"
 #include "platform/cms/LcmsHandles.h"
 #include "platform/cms/LinkData.h"
 #include "platform/cms/TCMSLibrary.h"
 #include "platform/cms/TProc.h"
+#include "platform/files/FileSet.h"
 
 namespace fs = std::filesystem;
 
@@ -64,57 +67,33 @@ std::string SystemError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-/// Writes `size` bytes to a new temporary file beside `target` and flushes
-/// it to disk; returns its path, or an empty path (and no file) after a
-/// failure. Renaming it onto `target` then replaces the old file at once:
+/// Writes `size` bytes to a new temporary file for `target` and flushes it
+/// to disk. Renaming it onto `target` then replaces the old file at once:
 /// `target` is either the old file or the whole new one, never a part.
-fs::path WriteTemporary(const fs::path& target, const void* data, std::size_t size,
-                        std::string* fault) {
-    static std::atomic<unsigned> counter{0};
-    const fs::path temp =
-        target.parent_path() / ("." + target.filename().string() + ".tmp." +
-                                std::to_string(::getpid()) + "." + std::to_string(++counter));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *fault = SystemError("cannot create a temporary file");
-        return fs::path();
+bool WriteTemporary(const fs::path& target, const void* data, std::size_t size,
+                    files::TemporaryFile* file, std::string* fault) {
+    std::string reason;
+    if (!file->Create(target.string(), files::PermissionsFor(target.string()), &reason)) {
+        *fault = "cannot create a temporary file: " + reason;
+        return false;
     }
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < size) {
-        const ssize_t written = ::write(fd, bytes + done, size - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        ok = written > 0;
-        if (ok)
-            done += static_cast<std::size_t>(written);
+    if (!file->Write(data, size, &reason)) {
+        *fault = "cannot write: " + reason;
+        return false;
     }
-    if (!ok)
-        *fault = SystemError("cannot write");
-    if (ok && ::fsync(fd) != 0) {
-        *fault = SystemError("cannot flush to disk");
-        ok = false;
+    if (!file->Sync(&reason)) {
+        *fault = reason;
+        return false;
     }
-    if (::close(fd) != 0 && ok) {
-        *fault = SystemError("cannot close");
-        ok = false;
+    if (!file->CloseDescriptor(&reason)) {
+        *fault = "cannot close: " + reason;
+        return false;
     }
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return fs::path();
-    }
-    return temp;
+    return true;
 }
 
-/// Makes the renames in `folder` durable.
-void SyncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
+/// How long a program waits for another one's claim on computing a link.
+constexpr std::chrono::seconds kClaimWait{120};
 
 bool ReadFile(const fs::path& path, std::uintmax_t limit, std::vector<unsigned char>* bytes,
               std::string* fault) {
@@ -245,6 +224,8 @@ int LinkStore::AddProduct(const std::string& product) {
             Report(product, "", "cannot create the folder: " + ec.message());
             return -1;
         }
+        // Temporary files of a program killed while it stored a link.
+        files::RemoveStaleTemporaries(ProductFolder(product).string());
     }
     products_.insert(product);
     return 0;
@@ -457,27 +438,20 @@ bool LinkStore::Write(const std::string& product, const std::string& name, const
     // was. Then the profile goes first: a JSON never names a profile that
     // is not there yet, and the JSON's size and fingerprint tell whether
     // the two were renamed together.
+    files::RemoveStaleTemporaries(folder.string());
     const fs::path iccPath = folder / (name + ".icc");
-    const fs::path iccTemp = WriteTemporary(iccPath, link.Icc().data(), link.Icc().size(), fault);
-    if (iccTemp.empty())
-        return false;
-    const fs::path jsonTemp = WriteTemporary(jsonPath, text.data(), text.size(), fault);
-    if (jsonTemp.empty()) {
-        ::unlink(iccTemp.c_str());
+    files::TemporaryFile iccTemp;
+    files::TemporaryFile jsonTemp;
+    if (!WriteTemporary(iccPath, link.Icc().data(), link.Icc().size(), &iccTemp, fault) ||
+        !WriteTemporary(jsonPath, text.data(), text.size(), &jsonTemp, fault)) {
+        return false;  // the temporary files go with their owners
+    }
+    std::string reason;
+    if (!iccTemp.MoveIntoPlace(&reason) || !jsonTemp.MoveIntoPlace(&reason)) {
+        *fault = "cannot rename into place: " + reason;
         return false;
     }
-    if (::rename(iccTemp.c_str(), iccPath.c_str()) != 0) {
-        *fault = SystemError("cannot rename into place");
-        ::unlink(iccTemp.c_str());
-        ::unlink(jsonTemp.c_str());
-        return false;
-    }
-    if (::rename(jsonTemp.c_str(), jsonPath.c_str()) != 0) {
-        *fault = SystemError("cannot rename into place");
-        ::unlink(jsonTemp.c_str());
-        return false;
-    }
-    SyncFolder(folder);
+    files::SyncFolder(folder.string(), &reason);
     return true;
 }
 
@@ -488,7 +462,11 @@ int LinkStore::Flush() {
         if (!saved.pending)
             continue;
         std::string fault;
-        if (Write(key.first, key.second, saved, &fault)) {
+        const bool written = Write(key.first, key.second, saved, &fault);
+        // Whether or not it could be written, the link no longer holds up
+        // others who wait to compute it.
+        DropHeldClaims(saved.link.get());
+        if (written) {
             saved.pending = false;
         } else {
             Report(key.first, key.second + ".json", fault);
@@ -499,7 +477,136 @@ int LinkStore::Flush() {
             result = -1;
         }
     }
+    DropHeldClaims(nullptr);
     return result;
+}
+
+// ---------------------------------------------------------------------------
+// Claims on computing a link
+
+namespace {
+
+/// The claims of this program, by product folder: one table for every store
+/// (a program may open the same database twice), since the folder locks
+/// behind them belong to the program, not to a store.
+class Claims {
+  public:
+    static Claims& Instance() {
+        static Claims* claims = new Claims();
+        return *claims;
+    }
+
+    /// The program's claim on `folder`; false when it could not be had by
+    /// `deadline`.
+    bool Take(const std::string& folder, std::chrono::steady_clock::time_point deadline) {
+        const std::thread::id me = std::this_thread::get_id();
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            State& state = states_[folder];
+            if (state.count > 0 && state.owner == me) {
+                ++state.count;
+                return true;
+            }
+            if (!free_.wait_until(lock, deadline, [&] { return states_[folder].count == 0; }))
+                return false;
+            states_[folder].owner = me;
+            states_[folder].count = 1;
+        }
+        // Other programs: the lock on the folder, asked for again and again
+        // so that one that stopped holding it cannot stop this one for ever.
+        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        auto pause = std::chrono::milliseconds(2);
+        while (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+                std::chrono::steady_clock::now() >= deadline) {
+                ::close(fd);
+                fd = -1;
+                break;
+            }
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (fd < 0) {
+            ReleaseLocked(folder);
+            return false;
+        }
+        states_[folder].fd = fd;
+        return true;
+    }
+
+    void Release(const std::string& folder) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ReleaseLocked(folder);
+    }
+
+  private:
+    struct State {
+        std::thread::id owner;
+        int count = 0;
+        int fd = -1;  // the folder, locked
+    };
+
+    void ReleaseLocked(const std::string& folder) {
+        State& state = states_[folder];
+        if (state.count > 0 && --state.count == 0) {
+            if (state.fd >= 0)
+                ::close(state.fd);  // releases the lock
+            state.fd = -1;
+            state.owner = std::thread::id();
+            free_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable free_;
+    std::map<std::string, State> states_;
+};
+
+/// A claim held; ends it when it goes.
+class LinkClaim {
+  public:
+    explicit LinkClaim(std::string folder) : folder_(std::move(folder)) {}
+    ~LinkClaim() { Claims::Instance().Release(folder_); }
+    LinkClaim(const LinkClaim&) = delete;
+    LinkClaim& operator=(const LinkClaim&) = delete;
+
+  private:
+    std::string folder_;
+};
+
+}  // namespace
+
+std::shared_ptr<void> LinkStore::Claim(const std::string& product) {
+    if (!OnDisk() || !LinkNameFault(product).empty())
+        return nullptr;
+    const fs::path folder = ProductFolder(product);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const std::string key = folder.lexically_normal().string();
+    if (!Claims::Instance().Take(key, std::chrono::steady_clock::now() + kClaimWait))
+        return nullptr;
+    return std::make_shared<LinkClaim>(key);
+}
+
+void LinkStore::KeepClaimUntilStored(std::shared_ptr<void> claim,
+                                     const std::shared_ptr<LinkData>& link) {
+    if (!claim || !link)
+        return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    DropHeldClaims(nullptr);
+    heldClaims_.push_back(HeldClaim{link, std::move(claim)});
+}
+
+void LinkStore::DropHeldClaims(const LinkData* link) {
+    for (auto it = heldClaims_.begin(); it != heldClaims_.end();) {
+        const std::shared_ptr<LinkData> held = it->link.lock();
+        if (!held || (link != nullptr && held.get() == link)) {
+            it = heldClaims_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 }  // namespace rdz::cms

@@ -5,10 +5,22 @@
 //
 // Saving puts a link in the store at once (for this program) and marks it
 // for writing; flushing writes the marked links. Each file is written to a
-// temporary file in the same folder, flushed to disk and renamed over its
-// name, the profile before its JSON, while an exclusive lock on the product
-// folder's ".lock" keeps other programs from writing or reading the pair at
-// the same time (readers take a shared lock). The JSON records the size and
+// temporary file in the same folder (platform/files: removed when the
+// program is interrupted, and by the next program when it was killed),
+// flushed to disk and renamed over its name, the profile before its JSON,
+// while an exclusive lock on the product folder's ".lock" keeps other
+// programs from writing or reading the pair at the same time (readers take a
+// shared lock).
+//
+// Computing a link is claimed per product (Claim): programs (and threads)
+// that would compute a link of the same product at the same time take turns,
+// and each looks in the store again once it has its turn, so that
+// concurrent runs with the same settings compute and store each link once.
+// The claim is a lock on the product folder itself (no file of its own),
+// held from before the second look until the link is written (or dropped
+// unwritten); a program waits at most two minutes for it. Where folders
+// cannot be locked (some network file systems) programs compute on their
+// own, as before. The JSON records the size and
 // fingerprint of its profile, so a pair that does not belong together (an
 // interrupted overwrite) is found out and reported, never used. Links are read
 // when asked for, so links that another program stored are found too.
@@ -77,6 +89,17 @@ class LinkStore {
     /// Faults found, "links/<product>/<file>: <fault>".
     std::vector<std::string> Errors() const;
 
+    /// Waits until no other thread of this program and no other program
+    /// computes a link of `product`, and claims that right; a thread that
+    /// holds the claim may claim it again. Null for a store in memory, and
+    /// when the claim could not be had within two minutes (the caller then
+    /// computes anyway). The claim ends when the result goes, unless it is
+    /// handed to KeepClaimUntilStored.
+    std::shared_ptr<void> Claim(const std::string& product);
+    /// Keeps `claim` until `link` has been through a Flush (written or not),
+    /// or is no longer used by anyone.
+    void KeepClaimUntilStored(std::shared_ptr<void> claim, const std::shared_ptr<LinkData>& link);
+
   private:
     using Key = std::pair<std::string, std::string>;  // product, name
     struct Saved {
@@ -110,6 +133,14 @@ class LinkStore {
                std::string* fault);
     void Report(const std::string& product, const std::string& file, const std::string& fault);
 
+    struct HeldClaim {
+        std::weak_ptr<LinkData> link;
+        std::shared_ptr<void> claim;
+    };
+    /// Drops the held claims of `link` (none when null), and those whose
+    /// link is gone. Called with mutex_ held.
+    void DropHeldClaims(const LinkData* link);
+
     mutable std::mutex mutex_;
     std::string folder_;
     std::set<std::string> products_;
@@ -117,6 +148,7 @@ class LinkStore {
     std::map<Key, Loaded> loaded_;
     std::map<std::string, Scanned> scanned_;  // by JSON file path
     std::vector<std::string> errors_;
+    std::vector<HeldClaim> heldClaims_;
 };
 
 }  // namespace rdz::cms

@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cwctype>
 #include <fstream>
 #include <iterator>
 
+#include "platform/files/FileSet.h"
 #include "platform/win32/WideText.h"
 
 namespace rdz_win32 {
@@ -117,24 +117,10 @@ bool IniFile::Save(const std::string& path) const {
         bytes += utf8;
         bytes += "\r\n";
     }
-    const std::string temporary = path + ".rdz-" + std::to_string(getpid()) + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    // Whole or not at all, flushed to disk, keeping the file's permissions;
+    // a temporary file left by a killed program is removed here next time.
+    std::string error;
+    return rdz::files::WriteFileAtomically(path, bytes.data(), bytes.size(), &error);
 }
 
 std::size_t IniFile::FindSection(const std::wstring& section) const {

@@ -18,9 +18,10 @@ class IniFile {
     /// A missing file reads as empty with `exists` false; false when the
     /// file exists but cannot be read.
     bool Load(const std::string& path, bool& exists);
-    /// Writes the lines to `path` (CR LF line ends, UTF-8) through a
-    /// temporary file renamed over it, so the file is never half written.
-    /// False when the folder is missing or not writable.
+    /// Writes the lines to `path` (CR LF line ends, UTF-8) whole or not at
+    /// all (platform/files: a temporary file flushed to disk and renamed over
+    /// it; the file keeps its permissions). False when the folder is missing
+    /// or not writable.
     bool Save(const std::string& path) const;
 
     /// The value of `key` in the first section named `section`.

@@ -176,6 +176,31 @@ const std::vector<DamagedCase>& Cases() {
          }),
          Strategy},
         {"pixel file cut in its data", Image([] { return Photo().substr(0, 2000); }), Strategy},
+        {"field given twice in an ink", Document([] {
+             return Replace(Sample(), "\"id\": \"cyan\", ", "\"id\": \"cyan\", \"id\": \"c2\", ");
+         }),
+         Strategy},
+        {"field given twice at the top level", Document([] {
+             return Replace(Sample(), "\"version\": 1", "\"version\": 1, \"version\": 1");
+         }),
+         Strategy},
+        {"NUL character inside an ink name", Document([] {
+             return Replace(Sample(), "\"name\": \"Cyan\"", "\"name\": \"Cy\\u0000an\"");
+         }),
+         Strategy},
+        {"pixel file named by an absolute path",
+         Document([] { return Replace(Sample(), "\"sample.photo.tif\"", "\"/etc/hostname\""); }),
+         Strategy},
+        {"pixel file outside the document's folder", Document([] {
+             return Replace(Sample(), "\"sample.photo.tif\"", "\"../../sample.photo.tif\"");
+         }),
+         Strategy},
+        {"pixel file that is a folder",
+         [](const std::string& in) {
+             Document([] { return Replace(Sample(), "\"sample.photo.tif\"", "\".\""); })(in);
+             return in + "/sample.json";
+         },
+         Strategy},
         {"pixel file of random bytes", Image([] { return Bytes(4000, 2); }), Strategy},
         {"empty TIFF image", Tiff([] { return std::string(); }), StrategyOn},
         {"TIFF image cut after its header", Tiff([] { return Photo().substr(0, 8); }), StrategyOn},
@@ -341,8 +366,9 @@ TEST(DamagedInput, DeviceLinksAreCheckedBeforeAnythingIsConverted) {
     for (const LinkCase& c : cases) {
         SCOPED_TRACE(c.fault);
         WriteFile(scratch.Path("link.icc"), c.bytes);
-        const CliRun run = RunCli({"convert", "--cms", db.Path("cmsdb"), "--device-link",
-                                   scratch.Path("link.icc"), input, "-o", scratch.Path("out.json")});
+        const CliRun run =
+            RunCli({"convert", "--cms", db.Path("cmsdb"), "--device-link", scratch.Path("link.icc"),
+                    input, "-o", scratch.Path("out.json")});
         EXPECT_EQ(2, run.status) << run.err;
         EXPECT_EQ(0u, run.err.find("ERROR: " + scratch.Path("link.icc") + c.fault)) << run.err;
         EXPECT_EQ(1, CountLines(run.err, "ERROR: ")) << run.err;
@@ -350,9 +376,9 @@ TEST(DamagedInput, DeviceLinksAreCheckedBeforeAnythingIsConverted) {
     }
     // The same file named by a file: URL is checked as well.
     WriteFile(scratch.Path("link.icc"), link.substr(0, 1000));
-    const CliRun run = RunCli({"convert", "--cms", db.Path("cmsdb"), "--device-link",
-                               "file://" + scratch.Path("link.icc"), input, "-o",
-                               scratch.Path("out.json")});
+    const CliRun run =
+        RunCli({"convert", "--cms", db.Path("cmsdb"), "--device-link",
+                "file://" + scratch.Path("link.icc"), input, "-o", scratch.Path("out.json")});
     EXPECT_EQ(2, run.status) << run.err;
     EXPECT_NE(std::string::npos, run.err.find(scratch.Path("link.icc") + ": the file is cut short"))
         << run.err;
@@ -379,16 +405,14 @@ TEST(DamagedInput, PathsThatAreNotUtf8) {
     run = RunCli({"convert", "--cms", db.Path("cmsdb"), "--strategy", "ISO Coated", input, "-o",
                   scratch.Path("bad-\xfe.json")});
     EXPECT_EQ(2, run.status) << run.err;
-    EXPECT_NE(std::string::npos,
-              run.err.find("ERROR: the output name '" + scratch.Path("bad-\xfe.json") +
-                           "' is not UTF-8"))
+    EXPECT_NE(std::string::npos, run.err.find("ERROR: the output name '" +
+                                              scratch.Path("bad-\xfe.json") + "' is not UTF-8"))
         << run.err;
     EXPECT_FALSE(HasSanitizerReport(run.err)) << run.err;
-    EXPECT_EQ((std::vector<std::string>{"again.json", "again.logo.tif", "again.photo.tif",
-                                        "in-\xff/sample.json", "in-\xff/sample.logo.tif",
-                                        "in-\xff/sample.photo.tif", "out-\xfe/.keep",
-                                        "out-\xfe/out.json", "out-\xfe/out.logo.tif",
-                                        "out-\xfe/out.photo.tif"}),
+    EXPECT_EQ((std::vector<std::string>{
+                  "again.json", "again.logo.tif", "again.photo.tif", "in-\xff/sample.json",
+                  "in-\xff/sample.logo.tif", "in-\xff/sample.photo.tif", "out-\xfe/.keep",
+                  "out-\xfe/out.json", "out-\xfe/out.logo.tif", "out-\xfe/out.photo.tif"}),
               FilesUnder(scratch.Folder()));
 }
 

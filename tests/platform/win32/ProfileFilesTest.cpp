@@ -2,6 +2,8 @@
 // creation and INI files with the Windows reading and writing rules.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cwchar>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "host/win32_shell.h"
+#include "platform/files/Temporaries.h"
 #include "platform/win32/Win32StandIn.h"
 
 namespace fs = std::filesystem;
@@ -144,4 +147,27 @@ TEST_F(ProfileFiles, WritingCreatesTheFileButNotItsFolder) {
     EXPECT_EQ(std::wstring(value), L"wert \u00E4");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
               1);  // no temporary file left behind
+}
+
+TEST_F(ProfileFiles, WritingReplacesTheFileWholeKeepingItsPermissions) {
+    const fs::path file = root / "cmm.ini";
+    Write(file, "[AdobeCMM]\r\nkey=old\r\n");
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    // A temporary file of a program killed while it wrote the file (pid 1
+    // is alive, so a pid that exited is made here).
+    const pid_t dead = fork();
+    if (dead == 0) {
+        _exit(0);
+    }
+    waitpid(dead, nullptr, 0);
+    const fs::path stale = root / (".cmm.ini." + std::to_string(dead) + "@" +
+                                   rdz::files::HostTag() + ".12345678.rdz-tmp");
+    Write(stale, "[half");
+
+    EXPECT_TRUE(WritePrivateProfileStringW(L"AdobeCMM", L"key", L"new", Wide(file).c_str()));
+    EXPECT_EQ("[AdobeCMM]\r\nkey=new\r\n", Read(file));
+    EXPECT_EQ(fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+              fs::status(file).permissions());
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_EQ(1, std::distance(fs::directory_iterator(root), fs::directory_iterator()));
 }

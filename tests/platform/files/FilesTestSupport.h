@@ -1,0 +1,64 @@
+// Scratch folders and small file helpers for the file-helper tests.
+#pragma once
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace filestest {
+
+namespace fs = std::filesystem;
+
+class Scratch {
+  public:
+    Scratch() {
+        std::string pattern = (fs::temp_directory_path() / "rdz-files-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            folder_ = pattern;
+        }
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(folder_, ec);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    std::string Path(const std::string& name) const { return folder_ + "/" + name; }
+    const std::string& Folder() const { return folder_; }
+    /// Names in the folder, sorted, hidden ones included.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder_)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+  private:
+    std::string folder_;
+};
+
+inline void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+inline std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+inline unsigned Mode(const std::string& path) {
+    struct stat info {};
+    stat(path.c_str(), &info);
+    return info.st_mode & 07777;
+}
+
+}  // namespace filestest
