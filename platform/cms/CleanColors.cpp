@@ -96,7 +96,7 @@ bool KeepColorsClean(const TCleanColorsSettings& settings, const TProc& destinat
             tasks.push_back({i, allowed});
     }
     std::vector<float> residual(nodes, 0.0f);
-    SolveInks(*model, tasks, {{1.0f, 1.0f, 1.0f, 1.0f}}, targets.data(), table->data(),
+    SolveInks(*model, tasks, InkBounds{}, targets.data(), table->data(),
               residual.data(), kIterations);
 
     // Nodes near a clean colour follow part of its change.

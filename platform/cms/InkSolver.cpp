@@ -84,7 +84,8 @@ bool SolveSmall(double m[4][4], double rhs[4], int k) {
 ColourModel::ColourModel(TransformHandle transform, int channels)
     : transform_(std::move(transform)), channels_(channels) {}
 
-std::unique_ptr<ColourModel> ColourModel::Create(const TProc& process, std::string* error) {
+std::unique_ptr<ColourModel> ColourModel::Create(const TProc& process, std::string* error,
+                                                 bool absolute) {
     const auto space = static_cast<cmsColorSpaceSignature>(process.ColorSpace());
     std::uint32_t format = 0;
     if (space == cmsSigCmykData) {
@@ -99,8 +100,10 @@ std::unique_ptr<ColourModel> ColourModel::Create(const TProc& process, std::stri
     ProfileHandle lab(cmsCreateLab4Profile(nullptr));
     TransformHandle transform;
     if (profile && lab) {
-        transform.reset(cmsCreateTransform(profile.get(), format, lab.get(), TYPE_Lab_FLT,
-                                           INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE));
+        transform.reset(cmsCreateTransform(
+            profile.get(), format, lab.get(), TYPE_Lab_FLT,
+            absolute ? INTENT_ABSOLUTE_COLORIMETRIC : INTENT_RELATIVE_COLORIMETRIC,
+            cmsFLAGS_NOCACHE));
     }
     if (!transform) {
         *error = "LittleCMS cannot convert the inks of '" + process.Name() + "' to colours";
@@ -120,9 +123,46 @@ void ColourModel::ToLab(const float* values, float* lab, std::size_t n) {
         cmsDoTransform(transform_.get(), scaled_.data(), lab, static_cast<cmsUInt32Number>(n));
 }
 
-void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
-               const std::array<float, 4>& upper, const float* targets, float* values,
-               float* residual, int maxIterations) {
+void ProjectInks(const InkBounds& bounds, unsigned freeChannels, int channels, float* values) {
+    float fixed = 0.0f;
+    float sum = 0.0f;
+    float free[4];
+    int count = 0;
+    for (int c = 0; c < channels; ++c) {
+        if ((freeChannels & (1u << c)) == 0) {
+            fixed += values[c];
+            continue;
+        }
+        values[c] = std::clamp(values[c], 0.0f, bounds.upper[static_cast<std::size_t>(c)]);
+        sum += values[c];
+        free[count++] = values[c];
+    }
+    const float room = bounds.total - fixed;
+    if (sum <= room)
+        return;
+    // The common amount `lower` such that the free channels, each lowered by
+    // it and none below 0, add up to the room left.
+    for (int i = 1; i < count; ++i) {  // at most four: insertion sort
+        for (int j = i; j > 0 && free[j - 1] > free[j]; --j)
+            std::swap(free[j - 1], free[j]);
+    }
+    float lower = 0.0f;
+    float above = sum;  // sum of free[i..]
+    for (int i = 0; i < count; ++i) {
+        lower = (above - std::max(room, 0.0f)) / static_cast<float>(count - i);
+        if (lower <= free[i])
+            break;
+        above -= free[i];
+    }
+    for (int c = 0; c < channels; ++c) {
+        if ((freeChannels & (1u << c)) != 0)
+            values[c] = std::max(0.0f, values[c] - lower);
+    }
+}
+
+void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks, const InkBounds& bounds,
+               const float* targets, float* values, float* residual, int maxIterations,
+               float giveUpAbove) {
     const int ch = model.Channels();
     const auto stride = static_cast<std::size_t>(ch);
     std::vector<float> batch, labs;
@@ -135,7 +175,9 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
     std::vector<float> current(tasks.size() * 3);
     batch.resize(tasks.size() * stride);
     for (std::size_t t = 0; t < tasks.size(); ++t) {
-        std::copy_n(values + tasks[t].pixel * stride, stride, batch.data() + t * stride);
+        float* v = values + tasks[t].pixel * stride;
+        ProjectInks(bounds, tasks[t].freeChannels, ch, v);
+        std::copy_n(v, stride, batch.data() + t * stride);
     }
     evaluate(tasks.size());
     std::copy(labs.begin(), labs.end(), current.begin());
@@ -217,10 +259,9 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
             if (SolveSmall(normal, rhs, k)) {
                 for (int j = 0; j < k; ++j) {
                     const int c = freeList[j];
-                    batch[at + c] = static_cast<float>(
-                        std::clamp(static_cast<double>(v[c]) + rhs[j], 0.0,
-                                   static_cast<double>(upper[static_cast<std::size_t>(c)])));
+                    batch[at + c] = static_cast<float>(static_cast<double>(v[c]) + rhs[j]);
                 }
+                ProjectInks(bounds, tasks[t].freeChannels, ch, &batch[at]);
             }
         }
         trial = batch;
@@ -231,18 +272,24 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
             const std::size_t t = active[i];
             const std::size_t p = tasks[t].pixel;
             const float distance = Distance(weights[t], &labs[i * 3], targets + p * 3);
+            bool slow = false;
             if (distance < residual[p]) {
+                slow = distance > 0.75f * residual[p];
                 residual[p] = distance;
                 std::copy_n(&trial[i * stride], stride, values + p * stride);
                 std::copy_n(&labs[i * 3], 3, &current[t * 3]);
                 damping[t] = std::max(1e-4f, damping[t] * 0.25f);
             } else {
                 damping[t] *= 8.0f;
+                slow = damping[t] > 10.0f;
             }
             // A step that no damping can make better means a local minimum:
             // the colour is as close as these channels can bring it.
-            if (residual[p] > kExact && damping[t] < 1e4f)
-                still.push_back(t);
+            if (residual[p] <= kExact || damping[t] >= 1e4f)
+                continue;
+            if (giveUpAbove > 0.0f && slow && residual[p] > giveUpAbove)
+                continue;
+            still.push_back(t);
         }
         active.swap(still);
     }

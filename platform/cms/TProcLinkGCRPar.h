@@ -22,7 +22,8 @@ struct GcrSettings {
     double startK = 1.0;
     /// Most black the curve generates (0..1).
     double maximumK = 1.0;
-    /// How far from neutral the curve reaches (0: nowhere, 1: every colour).
+    /// How far from neutral the curve reaches (0: nowhere, 1: every colour;
+    /// RangeWeight in InkSaving.h).
     double range = 0.0;
     /// Limit of each channel, C, M, Y, K (0..1; 1: none).
     std::array<double, 4> channelLimit{{1.0, 1.0, 1.0, 1.0}};
