@@ -133,8 +133,10 @@ class Reseparation {
     };
 
     void Solve(const std::vector<InkTask>& tasks, bool onlyMatches) {
-        SolveInks(model_, tasks, bounds_, targets_.data(), v_, residual_.data(), kIterations,
-                  onlyMatches ? kMatch : 0.0f);
+        SolveOptions options;
+        options.maxIterations = kIterations;
+        options.giveUpAbove = onlyMatches ? kMatch : 0.0f;
+        SolveInks(model_, tasks, bounds_, targets_.data(), v_, residual_.data(), options);
     }
     bool Matches(std::size_t pixel) const { return residual_[pixel] <= kMatch; }
 

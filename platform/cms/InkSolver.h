@@ -60,19 +60,33 @@ struct InkBounds {
 /// Fixed channels are left as they are, even if they alone exceed the limit.
 void ProjectInks(const InkBounds& bounds, unsigned freeChannels, int channels, float* values);
 
+/// How the distance between a colour and its target is measured.
+enum class ColourDifference {
+    Cie94,      // CIE94, graphic arts weights at the target's chroma
+    Ciede2000,  // CIEDE2000
+};
+
+struct SolveOptions {
+    int maxIterations = 12;
+    /// With a value above 0, a task whose distance is above it and that a
+    /// step no longer brings a quarter closer stops early: for callers that
+    /// only need to know whether a colour can be matched within it.
+    float giveUpAbove = 0.0f;
+    ColourDifference difference = ColourDifference::Cie94;
+};
+
 /// For every task, moves the free channels of `values` (Channels() per pixel)
 /// within `bounds` (ProjectInks, applied to the start as well), so that the
 /// pixel's colour approaches its target (three per pixel in `targets`), and
-/// stores the distance that remains (CIE94, graphic arts) in
-/// `residual[pixel]`. Other channels are left as they are.
-/// Levenberg-Marquardt with a numerical Jacobian, each step projected into
-/// the bounds; every step converts all pixels still moving in one LittleCMS
-/// call.
-/// With `giveUpAbove` > 0, a task whose distance is above it and that a step
-/// no longer brings a quarter closer stops early: for callers that only need
-/// to know whether a colour can be matched within that distance.
+/// stores the distance that remains in `residual[pixel]`. Other channels are
+/// left as they are.
+/// Levenberg-Marquardt on the colour difference written as a vector whose
+/// length is the difference, with a numerical Jacobian, each step projected
+/// into the bounds; every step converts all pixels still moving in one
+/// LittleCMS call. A task stops when it is within 0.02 of its target or no
+/// step brings it closer.
 void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks, const InkBounds& bounds,
-               const float* targets, float* values, float* residual, int maxIterations,
-               float giveUpAbove = 0.0f);
+               const float* targets, float* values, float* residual,
+               const SolveOptions& options = SolveOptions());
 
 }  // namespace rdz::cms

@@ -263,8 +263,11 @@ std::shared_ptr<LinkData> ComputeLink(const LinkRequest& request, std::string* e
             return nullptr;
     }
     if (const TCleanColorsSettings* clean = AppliedCleanColors(request)) {
-        if (!KeepColorsClean(*clean, dst, table.grid, table.nIn, table.nOut, &table.values, error))
+        const bool absolute = !inkSaving && par.renderingIntent == TCMS::AbsoluteColorimetric;
+        if (!KeepColorsClean(*clean, src, dst, absolute, table.grid, table.nIn, table.nOut,
+                             &table.values, error)) {
             return nullptr;
+        }
     }
 
     LinkProfileInfo info;
