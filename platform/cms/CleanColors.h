@@ -32,6 +32,10 @@ class TCleanColorsSettings;
 
 namespace rdz::cms {
 
+/// The version of this method, part of the key of the links it changes
+/// (LinkRecipe.h): 2 since clean inks aim at the source's colour.
+constexpr int kCleanColorsMethod = 2;
+
 /// How far (in ink, 0..1) the change at clean nodes reaches into the table.
 constexpr float kCleanBlendWidth = 0.2f;
 /// Input value (0..1) from which a kept ink is drawn towards 100%.

@@ -40,6 +40,10 @@ namespace rdz::cms {
 
 struct GcrSettings;
 
+/// The version of the separation below, part of the key of the links it
+/// makes (LinkRecipe.h): 2 since black goes as far as each colour allows.
+constexpr int kInkSavingMethod = 2;
+
 /// Re-separates `cmyk` (four values 0..1 per colour) in place on `process`.
 /// False with the reason in `*error` when the process is not CMYK or
 /// LittleCMS cannot model it; `cmyk` is then unchanged.
