@@ -15,6 +15,8 @@ namespace {
 // A solution this close (CIE94) counts as exact; far below what 16-bit
 // tables can store anyway.
 constexpr float kExact = 0.02f;
+// A step that brings a colour less than this closer ends its solving.
+constexpr float kSettled = 0.002f;
 // Step of the numerical derivative: half a percent of ink.
 constexpr float kDelta = 0.005f;
 
@@ -34,6 +36,11 @@ void Cie94Vector(const float* lab, const float* target, double e[3]) {
     e[2] = (-ub * da + ua * db) / (1.0 + 0.015 * chroma);
 }
 
+double Seventh(double x) {
+    const double x2 = x * x;
+    return x2 * x2 * x2 * x;
+}
+
 double Radians(double degrees) {
     return degrees * 3.14159265358979323846 / 180.0;
 }
@@ -45,7 +52,7 @@ void Ciede2000Vector(const float* lab, const float* target, double e[3]) {
     const double l2 = lab[0], a2 = lab[1], b2 = lab[2];
     const double pow25 = 6103515625.0;  // 25^7
     const double meanC = 0.5 * (std::hypot(a1, b1) + std::hypot(a2, b2));
-    const double meanC7 = std::pow(meanC, 7.0);
+    const double meanC7 = Seventh(meanC);
     const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25)));
     const double a1p = (1.0 + g) * a1, a2p = (1.0 + g) * a2;
     const double c1 = std::hypot(a1p, b1), c2 = std::hypot(a2p, b2);
@@ -81,8 +88,9 @@ void Ciede2000Vector(const float* lab, const float* target, double e[3]) {
     const double t =
         1.0 - 0.17 * std::cos(Radians(meanH - 30.0)) + 0.24 * std::cos(Radians(2.0 * meanH)) +
         0.32 * std::cos(Radians(3.0 * meanH + 6.0)) - 0.20 * std::cos(Radians(4.0 * meanH - 63.0));
-    const double dTheta = 30.0 * std::exp(-std::pow((meanH - 275.0) / 25.0, 2.0));
-    const double meanCp7 = std::pow(meanCp, 7.0);
+    const double hueFrom275 = (meanH - 275.0) / 25.0;
+    const double dTheta = 30.0 * std::exp(-hueFrom275 * hueFrom275);
+    const double meanCp7 = Seventh(meanCp);
     const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25));
     const double l50 = (meanL - 50.0) * (meanL - 50.0);
     const double sl = 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
@@ -332,8 +340,11 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks, const InkB
             ErrorVector(options.difference, &labs[i * 3], targets + p * 3, e);
             const float distance = Length(e);
             bool slow = false;
+            bool settled = false;
             if (distance < residual[p]) {
                 slow = distance > 0.75f * residual[p];
+                // Steps this small no longer matter: as close as it gets.
+                settled = residual[p] - distance < kSettled;
                 residual[p] = distance;
                 std::copy_n(&trial[i * stride], stride, values + p * stride);
                 std::copy_n(&labs[i * 3], 3, &current[t * 3]);
@@ -344,7 +355,7 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks, const InkB
             }
             // A step that no damping can make better means a local minimum:
             // the colour is as close as these channels can bring it.
-            if (residual[p] <= kExact || damping[t] >= 1e4f)
+            if (residual[p] <= kExact || damping[t] >= 1e4f || settled)
                 continue;
             if (options.giveUpAbove > 0.0f && slow && residual[p] > options.giveUpAbove)
                 continue;

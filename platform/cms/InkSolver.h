@@ -83,8 +83,8 @@ struct SolveOptions {
 /// Levenberg-Marquardt on the colour difference written as a vector whose
 /// length is the difference, with a numerical Jacobian, each step projected
 /// into the bounds; every step converts all pixels still moving in one
-/// LittleCMS call. A task stops when it is within 0.02 of its target or no
-/// step brings it closer.
+/// LittleCMS call. A task stops when it is within 0.02 of its target, or no
+/// step brings it closer, or a step brings it less than 0.002 closer.
 void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks, const InkBounds& bounds,
                const float* targets, float* values, float* residual,
                const SolveOptions& options = SolveOptions());

@@ -41,10 +41,12 @@ std::shared_ptr<TProcLink> CleanLink(const char* from, const char* to) {
 }
 
 /// The colours of every 8-bit value of some inks (the others at 0) on one
-/// profile, for the closest of them to a colour. CIEDE2000 is at least the
-/// lightness difference divided by its largest weight (1.75, at L* 0 or 100),
-/// so candidates sorted by L* are compared only while that bound is below the
-/// best found: the search stays exhaustive.
+/// profile, for the closest of them to a colour. The search is exhaustive:
+/// CIEDE2000 is at least the lightness difference over its weight SL (1.75
+/// at most), so with the candidates sorted by L* the scan stops where that
+/// alone reaches the best found, and skips a candidate whose own SL says as
+/// much. It starts from the colour closest to the previous one asked for
+/// (ramps move little from step to step).
 class InkSearch {
   public:
     InkSearch(const std::string& profile, unsigned inks) {
@@ -66,20 +68,37 @@ class InkSearch {
         std::sort(labs_.begin(), labs_.end());
     }
 
-    double Closest(const std::array<double, 3>& target) const {
-        const auto start = std::lower_bound(labs_.begin(), labs_.end(), target);
-        double best = 1e9;
-        for (auto it = start; it != labs_.end() && ((*it)[0] - target[0]) / 1.75 < best; ++it)
-            best = std::min(best, DeltaE2000(target, *it));
-        for (auto it = start; it != labs_.begin() && (target[0] - (*(it - 1))[0]) / 1.75 < best;
-             --it) {
-            best = std::min(best, DeltaE2000(target, *(it - 1)));
+    double Closest(const std::array<double, 3>& target) {
+        double best = DeltaE2000(target, labs_[last_]);
+        std::size_t closest = last_;
+        auto consider = [&](std::size_t i) {
+            const std::array<double, 3>& lab = labs_[i];
+            const double dl = lab[0] - target[0];
+            const double meanL = 0.5 * (lab[0] + target[0]) - 50.0;
+            const double sl = 1.0 + 0.015 * meanL * meanL / std::sqrt(20.0 + meanL * meanL);
+            if (std::fabs(dl) / sl >= best)
+                return;
+            const double difference = DeltaE2000(target, lab);
+            if (difference < best) {
+                best = difference;
+                closest = i;
+            }
+        };
+        const auto start = static_cast<std::size_t>(
+            std::lower_bound(labs_.begin(), labs_.end(), target) - labs_.begin());
+        for (std::size_t i = start; i < labs_.size() && (labs_[i][0] - target[0]) / 1.75 < best;
+             ++i) {
+            consider(i);
         }
+        for (std::size_t i = start; i > 0 && (target[0] - labs_[i - 1][0]) / 1.75 < best; --i)
+            consider(i - 1);
+        last_ = closest;
         return best;
     }
 
   private:
     std::vector<std::array<double, 3>> labs_;
+    std::size_t last_ = 0;
 };
 
 }  // namespace
@@ -112,7 +131,7 @@ TEST(CmsCleanColours, RampsKeepTheirInksRiseAndComeClosestToTheSourceColour) {
             const std::vector<unsigned char> out = ConvertRow(transform, ramp, 4);
             const auto source = CmykToLabs(way.fromFile, ramp);
             const auto printed = CmykToLabs(way.toFile, out);
-            const InkSearch search(way.toFile, clean.inks);
+            InkSearch search(way.toFile, clean.inks);
             double ours = 0.0;
             double best = 0.0;
             for (int p = 0; p <= 100; ++p) {
