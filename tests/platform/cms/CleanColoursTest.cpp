@@ -15,6 +15,14 @@ using namespace cmstest;
 
 namespace {
 
+// The exhaustive search is slow in the sanitizer build (unoptimised): there
+// it is made at every 4th step of each ramp.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kSearchEvery = 4;
+#else
+constexpr int kSearchEvery = 1;
+#endif
+
 struct CleanColour {
     const char* name;
     unsigned inks;  // bit 0 cyan, 1 magenta, 2 yellow
@@ -134,6 +142,7 @@ TEST(CmsCleanColours, RampsKeepTheirInksRiseAndComeClosestToTheSourceColour) {
             InkSearch search(way.toFile, clean.inks);
             double ours = 0.0;
             double best = 0.0;
+            int searched = 0;
             for (int p = 0; p <= 100; ++p) {
                 for (unsigned c = 0; c < 4; ++c) {
                     const unsigned char value = out[p * 4 + c];
@@ -143,17 +152,22 @@ TEST(CmsCleanColours, RampsKeepTheirInksRiseAndComeClosestToTheSourceColour) {
                         EXPECT_GE(value, out[(p - 1) * 4 + c]) << p << "% channel " << c;
                     }
                 }
-                ours += DeltaE2000(source[p], printed[p]);
-                best += search.Closest(source[p]);
+                if (p % kSearchEvery == 0) {
+                    ours += DeltaE2000(source[p], printed[p]);
+                    best += search.Closest(source[p]);
+                    ++searched;
+                }
             }
             for (unsigned c = 0; c < 3; ++c) {
                 if ((clean.inks & (1u << c)) != 0) {
                     EXPECT_EQ(255, out[100 * 4 + c]) << "the solid stays solid";
                 }
             }
+            ours /= searched;
+            best /= searched;
             std::printf("clean %-7s %-16s to %-16s mean CIEDE2000 %.3f, closest possible %.3f\n",
-                        clean.name, way.from, way.to, ours / 101, best / 101);
-            EXPECT_LE(ours / 101, best / 101 + 0.5);
+                        clean.name, way.from, way.to, ours, best);
+            EXPECT_LE(ours, best + 0.5);
         }
     }
 }
