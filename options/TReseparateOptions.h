@@ -58,7 +58,12 @@ public:
     TCMS::BlackGenMode GetPurpose() const;
     void SetPurpose(TCMS::BlackGenMode purpose);
 
-    double GetTotalInk() const;  // percent, 0..400
+    /// Ink-saving settings, in fractions: total ink in units of 100% (3.2
+    /// means 320%), maximum K, start K and range from 0 to 1 (0.9 means
+    /// 90%). The defaults (total ink 400, maximum K 100, range 50) lie beyond
+    /// those ranges and are read as their ends: no ink limit, black up to
+    /// 100%, black reaching every colour.
+    double GetTotalInk() const;
     void SetTotalInk(double totalInk);
     double GetMaximumK() const;
     void SetMaximumK(double maximumK);

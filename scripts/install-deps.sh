@@ -13,6 +13,7 @@ packages=(
   libtiff-dev libpng-dev
   libgs-common
   liblcms2-utils time
+  argyll
   clang libclang-rt-14-dev valgrind
 )
 

@@ -11,7 +11,7 @@ namespace rdz::cms {
 
 namespace {
 
-constexpr int kIterations = 12;
+constexpr int kIterations = 16;
 
 /// Input values of node `index` (grid positions, last input fastest).
 void NodeInputs(std::size_t index, int grid, int nIn, std::array<int, 4>* steps) {
@@ -43,8 +43,9 @@ float Smoothstep(float u) {
 
 }  // namespace
 
-bool KeepColorsClean(const TCleanColorsSettings& settings, const TProc& destination, int grid,
-                     int nIn, int nOut, std::vector<float>* table, std::string* error) {
+bool KeepColorsClean(const TCleanColorsSettings& settings, const TProc& source,
+                     const TProc& destination, bool absolute, int grid, int nIn, int nOut,
+                     std::vector<float>* table, std::string* error) {
     std::vector<unsigned> clean;  // ink sets, bits 0..2
     for (int p : settings.Primaries())
         clean.push_back(1u << p);
@@ -52,17 +53,22 @@ bool KeepColorsClean(const TCleanColorsSettings& settings, const TProc& destinat
         clean.push_back((1u << pair[0]) | (1u << pair[1]));
     if (clean.empty())
         return true;
-    std::unique_ptr<ColourModel> model = ColourModel::Create(destination, error);
-    if (!model)
+    std::unique_ptr<ColourModel> from = ColourModel::Create(source, error, absolute);
+    if (!from)
         return false;
-    if (model->Channels() != nOut) {
-        *error = "the link's output does not have the channels of '" + destination.Name() + "'";
+    std::unique_ptr<ColourModel> to = ColourModel::Create(destination, error, absolute);
+    if (!to)
+        return false;
+    if (from->Channels() != nIn || to->Channels() != nOut) {
+        *error = "the link's channels are not those of '" + source.Name() + "' and '" +
+                 destination.Name() + "'";
         return false;
     }
 
     const std::size_t nodes = table->size() / static_cast<std::size_t>(nOut);
     const auto stride = static_cast<std::size_t>(nOut);
     const bool blackBothSides = nIn == 4 && nOut == 4;
+    const float step = 1.0f / static_cast<float>(grid - 1);
     auto isClean = [&](unsigned used) {
         for (unsigned set : clean) {
             if ((used & ~set) == 0)
@@ -71,11 +77,10 @@ bool KeepColorsClean(const TCleanColorsSettings& settings, const TProc& destinat
         return false;
     };
 
-    // Clean nodes: the colour they had, solved again with their own inks only.
+    // Clean nodes: the source's colour, solved with their own inks only.
     std::vector<float> before(*table);
-    std::vector<float> targets(nodes * 3);
-    model->ToLab(before.data(), targets.data(), nodes);
     std::vector<InkTask> tasks;
+    std::vector<float> inputs;
     std::array<int, 4> steps{};
     std::vector<char> cleanNode(nodes, 0);
     for (std::size_t i = 0; i < nodes; ++i) {
@@ -92,15 +97,40 @@ bool KeepColorsClean(const TCleanColorsSettings& settings, const TProc& destinat
             if ((allowed & (1u << c)) == 0)
                 out[c] = 0.0f;
         }
-        if (allowed != 0)
-            tasks.push_back({i, allowed});
+        if (allowed == 0)
+            continue;
+        tasks.push_back({i, allowed});
+        for (int c = 0; c < nIn; ++c)
+            inputs.push_back(static_cast<float>(steps[static_cast<std::size_t>(c)]) * step);
+    }
+    std::vector<float> targets(nodes * 3, 0.0f);
+    {
+        std::vector<float> labs(tasks.size() * 3);
+        from->ToLab(inputs.data(), labs.data(), tasks.size());
+        for (std::size_t t = 0; t < tasks.size(); ++t)
+            std::copy_n(&labs[t * 3], 3, &targets[tasks[t].pixel * 3]);
     }
     std::vector<float> residual(nodes, 0.0f);
-    SolveInks(*model, tasks, {{1.0f, 1.0f, 1.0f, 1.0f}}, targets.data(), table->data(),
-              residual.data(), kIterations);
+    SolveOptions options;
+    options.maxIterations = kIterations;
+    options.difference = ColourDifference::Ciede2000;
+    SolveInks(*to, tasks, InkBounds{}, targets.data(), table->data(), residual.data(), options);
+
+    // Solids stay solid: a kept ink at 100% stays 100%, and from 75% up its
+    // value is drawn smoothly towards that, so that ramps stay rising.
+    for (const InkTask& task : tasks) {
+        NodeInputs(task.pixel, grid, nIn, &steps);
+        float* out = &(*table)[task.pixel * stride];
+        for (int c = 0; c < std::min(nIn, nOut); ++c) {
+            if ((task.freeChannels & (1u << c)) == 0)
+                continue;
+            const float in = static_cast<float>(steps[static_cast<std::size_t>(c)]) * step;
+            const float pull = Smoothstep((in - kSolidFrom) / (1.0f - kSolidFrom));
+            out[c] += (1.0f - out[c]) * pull;
+        }
+    }
 
     // Nodes near a clean colour follow part of its change.
-    const float step = 1.0f / static_cast<float>(grid - 1);
     for (std::size_t i = 0; i < nodes; ++i) {
         if (cleanNode[i] != 0)
             continue;

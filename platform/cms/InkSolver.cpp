@@ -15,37 +15,105 @@ namespace {
 // A solution this close (CIE94) counts as exact; far below what 16-bit
 // tables can store anyway.
 constexpr float kExact = 0.02f;
+// A step that brings a colour less than this closer ends its solving.
+constexpr float kSettled = 0.002f;
 // Step of the numerical derivative: half a percent of ink.
 constexpr float kDelta = 0.005f;
 
-/// The CIE94 weighting (graphic arts) of L*a*b* differences at a target:
-/// rows turn (dL, da, db) into (dL, dC / SC, dH / SH), so that a Euclidean
-/// norm of the result is the CIE94 colour difference, which follows how
-/// differences are seen far better than plain L*a*b* distance.
-struct Weights {
-    float m[3][3];
-};
-
-Weights WeightsAt(const float* target) {
-    const float a = target[1];
-    const float b = target[2];
-    const float chroma = std::sqrt(a * a + b * b);
-    const float ua = chroma > 1e-3f ? a / chroma : 1.0f;
-    const float ub = chroma > 1e-3f ? b / chroma : 0.0f;
-    const float sc = 1.0f + 0.045f * chroma;
-    const float sh = 1.0f + 0.015f * chroma;
-    return Weights{{{1.0f, 0.0f, 0.0f}, {0.0f, ua / sc, ub / sc}, {0.0f, -ub / sh, ua / sh}}};
+/// The CIE94 colour difference (graphic arts) as a vector: (dL, dC / SC,
+/// dH / SH) at the target's chroma, whose length is the difference.
+void Cie94Vector(const float* lab, const float* target, double e[3]) {
+    const double a = target[1];
+    const double b = target[2];
+    const double chroma = std::sqrt(a * a + b * b);
+    const double ua = chroma > 1e-3 ? a / chroma : 1.0;
+    const double ub = chroma > 1e-3 ? b / chroma : 0.0;
+    const double dl = lab[0] - target[0];
+    const double da = lab[1] - target[1];
+    const double db = lab[2] - target[2];
+    e[0] = dl;
+    e[1] = (ua * da + ub * db) / (1.0 + 0.045 * chroma);
+    e[2] = (-ub * da + ua * db) / (1.0 + 0.015 * chroma);
 }
 
-void Apply(const Weights& w, const double in[3], double out[3]) {
-    for (int r = 0; r < 3; ++r)
-        out[r] = w.m[r][0] * in[0] + w.m[r][1] * in[1] + w.m[r][2] * in[2];
+double Seventh(double x) {
+    const double x2 = x * x;
+    return x2 * x2 * x2 * x;
 }
 
-float Distance(const Weights& w, const float* lab, const float* target) {
-    const double d[3] = {lab[0] - target[0], lab[1] - target[1], lab[2] - target[2]};
-    double e[3];
-    Apply(w, d, e);
+double Radians(double degrees) {
+    return degrees * 3.14159265358979323846 / 180.0;
+}
+
+/// CIEDE2000 as a vector whose length is the difference: its lightness,
+/// chroma and hue terms, the chroma-hue cross term of blue folded in.
+void Ciede2000Vector(const float* lab, const float* target, double e[3]) {
+    const double l1 = target[0], a1 = target[1], b1 = target[2];
+    const double l2 = lab[0], a2 = lab[1], b2 = lab[2];
+    const double pow25 = 6103515625.0;  // 25^7
+    const double meanC = 0.5 * (std::hypot(a1, b1) + std::hypot(a2, b2));
+    const double meanC7 = Seventh(meanC);
+    const double g = 0.5 * (1.0 - std::sqrt(meanC7 / (meanC7 + pow25)));
+    const double a1p = (1.0 + g) * a1, a2p = (1.0 + g) * a2;
+    const double c1 = std::hypot(a1p, b1), c2 = std::hypot(a2p, b2);
+    auto hue = [](double b, double a) {
+        if (a == 0.0 && b == 0.0)
+            return 0.0;
+        const double h = std::atan2(b, a) * 180.0 / 3.14159265358979323846;
+        return h < 0.0 ? h + 360.0 : h;
+    };
+    const double h1 = hue(b1, a1p), h2 = hue(b2, a2p);
+    double dh = 0.0;
+    if (c1 * c2 != 0.0) {
+        dh = h2 - h1;
+        if (dh > 180.0)
+            dh -= 360.0;
+        else if (dh < -180.0)
+            dh += 360.0;
+    }
+    const double dL = l2 - l1;
+    const double dC = c2 - c1;
+    const double dH = 2.0 * std::sqrt(c1 * c2) * std::sin(Radians(dh / 2.0));
+    const double meanL = 0.5 * (l1 + l2);
+    const double meanCp = 0.5 * (c1 + c2);
+    double meanH = h1 + h2;
+    if (c1 * c2 != 0.0) {
+        if (std::fabs(h1 - h2) <= 180.0)
+            meanH = 0.5 * (h1 + h2);
+        else if (h1 + h2 < 360.0)
+            meanH = 0.5 * (h1 + h2 + 360.0);
+        else
+            meanH = 0.5 * (h1 + h2 - 360.0);
+    }
+    const double t =
+        1.0 - 0.17 * std::cos(Radians(meanH - 30.0)) + 0.24 * std::cos(Radians(2.0 * meanH)) +
+        0.32 * std::cos(Radians(3.0 * meanH + 6.0)) - 0.20 * std::cos(Radians(4.0 * meanH - 63.0));
+    const double hueFrom275 = (meanH - 275.0) / 25.0;
+    const double dTheta = 30.0 * std::exp(-hueFrom275 * hueFrom275);
+    const double meanCp7 = Seventh(meanCp);
+    const double rc = 2.0 * std::sqrt(meanCp7 / (meanCp7 + pow25));
+    const double l50 = (meanL - 50.0) * (meanL - 50.0);
+    const double sl = 1.0 + 0.015 * l50 / std::sqrt(20.0 + l50);
+    const double sc = 1.0 + 0.045 * meanCp;
+    const double sh = 1.0 + 0.015 * meanCp * t;
+    const double rt = -std::sin(Radians(2.0 * dTheta)) * rc;
+    const double x = dC / sc;
+    const double y = dH / sh;
+    // x^2 + y^2 + rt x y = (x + rt y / 2)^2 + (1 - rt^2 / 4) y^2, |rt| <= 2.
+    e[0] = dL / sl;
+    e[1] = x + 0.5 * rt * y;
+    e[2] = std::sqrt(std::max(0.0, 1.0 - 0.25 * rt * rt)) * y;
+}
+
+void ErrorVector(ColourDifference difference, const float* lab, const float* target, double e[3]) {
+    if (difference == ColourDifference::Ciede2000) {
+        Ciede2000Vector(lab, target, e);
+    } else {
+        Cie94Vector(lab, target, e);
+    }
+}
+
+float Length(const double e[3]) {
     return static_cast<float>(std::sqrt(e[0] * e[0] + e[1] * e[1] + e[2] * e[2]));
 }
 
@@ -84,7 +152,8 @@ bool SolveSmall(double m[4][4], double rhs[4], int k) {
 ColourModel::ColourModel(TransformHandle transform, int channels)
     : transform_(std::move(transform)), channels_(channels) {}
 
-std::unique_ptr<ColourModel> ColourModel::Create(const TProc& process, std::string* error) {
+std::unique_ptr<ColourModel> ColourModel::Create(const TProc& process, std::string* error,
+                                                 bool absolute) {
     const auto space = static_cast<cmsColorSpaceSignature>(process.ColorSpace());
     std::uint32_t format = 0;
     if (space == cmsSigCmykData) {
@@ -99,8 +168,10 @@ std::unique_ptr<ColourModel> ColourModel::Create(const TProc& process, std::stri
     ProfileHandle lab(cmsCreateLab4Profile(nullptr));
     TransformHandle transform;
     if (profile && lab) {
-        transform.reset(cmsCreateTransform(profile.get(), format, lab.get(), TYPE_Lab_FLT,
-                                           INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE));
+        transform.reset(cmsCreateTransform(
+            profile.get(), format, lab.get(), TYPE_Lab_FLT,
+            absolute ? INTENT_ABSOLUTE_COLORIMETRIC : INTENT_RELATIVE_COLORIMETRIC,
+            cmsFLAGS_NOCACHE));
     }
     if (!transform) {
         *error = "LittleCMS cannot convert the inks of '" + process.Name() + "' to colours";
@@ -120,9 +191,45 @@ void ColourModel::ToLab(const float* values, float* lab, std::size_t n) {
         cmsDoTransform(transform_.get(), scaled_.data(), lab, static_cast<cmsUInt32Number>(n));
 }
 
-void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
-               const std::array<float, 4>& upper, const float* targets, float* values,
-               float* residual, int maxIterations) {
+void ProjectInks(const InkBounds& bounds, unsigned freeChannels, int channels, float* values) {
+    float fixed = 0.0f;
+    float sum = 0.0f;
+    float free[4];
+    int count = 0;
+    for (int c = 0; c < channels; ++c) {
+        if ((freeChannels & (1u << c)) == 0) {
+            fixed += values[c];
+            continue;
+        }
+        values[c] = std::clamp(values[c], 0.0f, bounds.upper[static_cast<std::size_t>(c)]);
+        sum += values[c];
+        free[count++] = values[c];
+    }
+    const float room = bounds.total - fixed;
+    if (sum <= room)
+        return;
+    // The common amount `lower` such that the free channels, each lowered by
+    // it and none below 0, add up to the room left.
+    for (int i = 1; i < count; ++i) {  // at most four: insertion sort
+        for (int j = i; j > 0 && free[j - 1] > free[j]; --j)
+            std::swap(free[j - 1], free[j]);
+    }
+    float lower = 0.0f;
+    float above = sum;  // sum of free[i..]
+    for (int i = 0; i < count; ++i) {
+        lower = (above - std::max(room, 0.0f)) / static_cast<float>(count - i);
+        if (lower <= free[i])
+            break;
+        above -= free[i];
+    }
+    for (int c = 0; c < channels; ++c) {
+        if ((freeChannels & (1u << c)) != 0)
+            values[c] = std::max(0.0f, values[c] - lower);
+    }
+}
+
+void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks, const InkBounds& bounds,
+               const float* targets, float* values, float* residual, const SolveOptions& options) {
     const int ch = model.Channels();
     const auto stride = static_cast<std::size_t>(ch);
     std::vector<float> batch, labs;
@@ -135,24 +242,26 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
     std::vector<float> current(tasks.size() * 3);
     batch.resize(tasks.size() * stride);
     for (std::size_t t = 0; t < tasks.size(); ++t) {
-        std::copy_n(values + tasks[t].pixel * stride, stride, batch.data() + t * stride);
+        float* v = values + tasks[t].pixel * stride;
+        ProjectInks(bounds, tasks[t].freeChannels, ch, v);
+        std::copy_n(v, stride, batch.data() + t * stride);
     }
     evaluate(tasks.size());
     std::copy(labs.begin(), labs.end(), current.begin());
     std::vector<float> damping(tasks.size(), 1e-2f);
-    std::vector<Weights> weights(tasks.size());
     std::vector<std::size_t> active;
+    double e[3];
     for (std::size_t t = 0; t < tasks.size(); ++t) {
         const std::size_t p = tasks[t].pixel;
-        weights[t] = WeightsAt(targets + p * 3);
-        residual[p] = Distance(weights[t], &current[t * 3], targets + p * 3);
+        ErrorVector(options.difference, &current[t * 3], targets + p * 3, e);
+        residual[p] = Length(e);
         if (residual[p] > kExact && tasks[t].freeChannels != 0)
             active.push_back(t);
     }
 
     std::vector<int> freeList;
     std::vector<float> trial;
-    for (int iteration = 0; iteration < maxIterations && !active.empty(); ++iteration) {
+    for (int iteration = 0; iteration < options.maxIterations && !active.empty(); ++iteration) {
         // One derivative sample per free channel of each active task.
         batch.clear();
         for (std::size_t t : active) {
@@ -180,33 +289,32 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
                     freeList.push_back(c);
             }
             const int k = static_cast<int>(freeList.size());
-            // Both sides of the least-squares problem in weighted units.
+            // Both sides of the least-squares problem in units of the colour
+            // difference: its vector at the current colour and how each free
+            // channel moves it.
+            double error[3];
+            ErrorVector(options.difference, lab, targets + p * 3, error);
             double jacobian[3][4];
             for (int j = 0; j < k; ++j) {
                 const float h = v[freeList[j]] > 0.5f ? -kDelta : kDelta;
-                double column[3], weighted[3];
-                for (int e = 0; e < 3; ++e)
-                    column[e] = (derivatives[(sample + j) * 3 + e] - lab[e]) / h;
-                Apply(weights[t], column, weighted);
-                for (int e = 0; e < 3; ++e)
-                    jacobian[e][j] = weighted[e];
+                double moved[3];
+                ErrorVector(options.difference, &derivatives[(sample + j) * 3], targets + p * 3,
+                            moved);
+                for (int r = 0; r < 3; ++r)
+                    jacobian[r][j] = (moved[r] - error[r]) / h;
             }
             sample += static_cast<std::size_t>(k);
-            const double difference[3] = {targets[p * 3] - lab[0], targets[p * 3 + 1] - lab[1],
-                                          targets[p * 3 + 2] - lab[2]};
-            double error[3];
-            Apply(weights[t], difference, error);
             double normal[4][4];
             double rhs[4];
             double trace = 0.0;
             for (int a = 0; a < k; ++a) {
                 rhs[a] = 0.0;
-                for (int e = 0; e < 3; ++e)
-                    rhs[a] += jacobian[e][a] * error[e];
+                for (int r = 0; r < 3; ++r)
+                    rhs[a] -= jacobian[r][a] * error[r];
                 for (int b = 0; b < k; ++b) {
                     normal[a][b] = 0.0;
-                    for (int e = 0; e < 3; ++e)
-                        normal[a][b] += jacobian[e][a] * jacobian[e][b];
+                    for (int r = 0; r < 3; ++r)
+                        normal[a][b] += jacobian[r][a] * jacobian[r][b];
                 }
                 trace += normal[a][a];
             }
@@ -217,10 +325,9 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
             if (SolveSmall(normal, rhs, k)) {
                 for (int j = 0; j < k; ++j) {
                     const int c = freeList[j];
-                    batch[at + c] = static_cast<float>(
-                        std::clamp(static_cast<double>(v[c]) + rhs[j], 0.0,
-                                   static_cast<double>(upper[static_cast<std::size_t>(c)])));
+                    batch[at + c] = static_cast<float>(static_cast<double>(v[c]) + rhs[j]);
                 }
+                ProjectInks(bounds, tasks[t].freeChannels, ch, &batch[at]);
             }
         }
         trial = batch;
@@ -230,19 +337,29 @@ void SolveInks(ColourModel& model, const std::vector<InkTask>& tasks,
         for (std::size_t i = 0; i < active.size(); ++i) {
             const std::size_t t = active[i];
             const std::size_t p = tasks[t].pixel;
-            const float distance = Distance(weights[t], &labs[i * 3], targets + p * 3);
+            ErrorVector(options.difference, &labs[i * 3], targets + p * 3, e);
+            const float distance = Length(e);
+            bool slow = false;
+            bool settled = false;
             if (distance < residual[p]) {
+                slow = distance > 0.75f * residual[p];
+                // Steps this small no longer matter: as close as it gets.
+                settled = residual[p] - distance < kSettled;
                 residual[p] = distance;
                 std::copy_n(&trial[i * stride], stride, values + p * stride);
                 std::copy_n(&labs[i * 3], 3, &current[t * 3]);
                 damping[t] = std::max(1e-4f, damping[t] * 0.25f);
             } else {
                 damping[t] *= 8.0f;
+                slow = damping[t] > 10.0f;
             }
             // A step that no damping can make better means a local minimum:
             // the colour is as close as these channels can bring it.
-            if (residual[p] > kExact && damping[t] < 1e4f)
-                still.push_back(t);
+            if (residual[p] <= kExact || damping[t] >= 1e4f || settled)
+                continue;
+            if (options.giveUpAbove > 0.0f && slow && residual[p] > options.giveUpAbove)
+                continue;
+            still.push_back(t);
         }
         active.swap(still);
     }

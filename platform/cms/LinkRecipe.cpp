@@ -194,10 +194,18 @@ json::Json LinkKey(const LinkRequest& request) {
         key["renderingIntent"] = static_cast<int>(par.renderingIntent);
         key["blackPointCompensation"] = par.blackPointCompensation;
     }
-    const GcrSettings* gcr = AppliedGcr(request);
-    key["gcr"] = gcr != nullptr ? gcr->ToJson() : json::Json();
-    const TCleanColorsSettings* clean = AppliedCleanColors(request);
-    key["cleanColors"] = clean != nullptr ? clean->ToJson() : json::Json();
+    // With the version of the method that applies them: a link stored by an
+    // earlier version is computed anew rather than handed back.
+    key["gcr"] = json::Json();
+    if (const GcrSettings* gcr = AppliedGcr(request)) {
+        key["gcr"] = gcr->ToJson();
+        key["gcr"]["method"] = kInkSavingMethod;
+    }
+    key["cleanColors"] = json::Json();
+    if (const TCleanColorsSettings* clean = AppliedCleanColors(request)) {
+        key["cleanColors"] = clean->ToJson();
+        key["cleanColors"]["method"] = kCleanColorsMethod;
+    }
     return key;
 }
 
@@ -263,8 +271,11 @@ std::shared_ptr<LinkData> ComputeLink(const LinkRequest& request, std::string* e
             return nullptr;
     }
     if (const TCleanColorsSettings* clean = AppliedCleanColors(request)) {
-        if (!KeepColorsClean(*clean, dst, table.grid, table.nIn, table.nOut, &table.values, error))
+        const bool absolute = !inkSaving && par.renderingIntent == TCMS::AbsoluteColorimetric;
+        if (!KeepColorsClean(*clean, src, dst, absolute, table.grid, table.nIn, table.nOut,
+                             &table.values, error)) {
             return nullptr;
+        }
     }
 
     LinkProfileInfo info;

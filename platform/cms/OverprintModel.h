@@ -15,6 +15,7 @@
 // each for X, Y and Z. Both are area-coverage (Murray-Davies) models with no
 // dot gain or trapping. The result goes to the destination through its
 // profile as L*a*b*. Everything per tint is tabulated once per strategy.
+// Which opacity an ink is mixed with (its book's, or the caller's): InkRules.h.
 #pragma once
 
 #include <array>

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/cms/InkRules.h"
 #include "platform/cms/JsonReader.h"
 #include "platform/cms/LcmsHandles.h"
 #include "platform/cms/Names.h"
@@ -401,11 +402,12 @@ int TColTransf::InitConvert(const TInkVector& inks, const double* opacity, int n
             changed[i] = !(transforms->Identity() && sameRanges);
             continue;
         }
-        double inkOpacity = ink->Opacity();
-        if (nrInputs > 0 && opacity != nullptr && std::isfinite(opacity[i])) {
-            inkOpacity = std::clamp(opacity[i], 0.0, 1.0);
+        if (rdz::cms::IsRegistrationInk(*ink)) {
+            plan.explicits.push_back({i, rdz::cms::RegistrationValues(outputs)});
+            continue;
         }
-        plan.spots.push_back({i, ink->Lab(), inkOpacity});
+        const double* given = nrInputs > 0 && opacity != nullptr ? &opacity[i] : nullptr;
+        plan.spots.push_back({i, ink->Lab(), rdz::cms::MixingOpacity(*ink, given)});
     }
 
     std::string error;

@@ -14,7 +14,11 @@
 //     case, and it is not a spot ink of an ink book or process): that channel
 //     of the source profile; a second ink for the same channel is reported and
 //     contributes nothing;
-//   - any other ink: mixed in through its L*a*b* and opacity (OverprintModel.h).
+//   - the registration ink ("All" built from a document's colour values):
+//     its tint times 100% goes to every process channel of the destination,
+//     so that it prints on every plate (InkRules.h);
+//   - any other ink: mixed in through its L*a*b* and opacity (OverprintModel.h;
+//     which opacity: InkRules.h).
 // Pixels without spot ink go through the source-to-destination transform
 // (a copy when both processes have the same profile); pixels with spot ink
 // through source -> XYZ, the overprint model, and L*a*b* -> destination.

@@ -18,11 +18,13 @@ struct GcrSettings {
     int purpose = TCMS::BlackGenModeNone;
     /// Total ink limit in units of 100% (1 to 4; 4: no limit for four inks).
     double totalInk = 4.0;
-    /// Grey level (0..1) at which black generation starts.
+    /// Darkness (0 paper .. 1 all inks at 100%) at which black generation
+    /// starts.
     double startK = 1.0;
     /// Most black the curve generates (0..1).
     double maximumK = 1.0;
-    /// How far from neutral the curve reaches (0: nowhere, 1: every colour).
+    /// How far from neutral the curve reaches (0: nowhere, 1: every colour;
+    /// RangeWeight in InkSaving.h).
     double range = 0.0;
     /// Limit of each channel, C, M, Y, K (0..1; 1: none).
     std::array<double, 4> channelLimit{{1.0, 1.0, 1.0, 1.0}};

@@ -194,25 +194,6 @@ TEST(CmsConversion, SpotInksFilterOrCoverWhatLiesBelow) {
     EXPECT_LT(DeltaE2000(white, LabOf(out, 4)), 6.0) << "the last ink laid down is on top";
 }
 
-TEST(CmsConversion, OpacityComesFromTheCallerUnlessTheCountIsZero) {
-    OpenDatabase db(ExampleDatabase());
-    const auto strategy = TCMS_ColTransfDBNew(TCMS_GetLib(), "Coated to Uncoated");
-    const TInkVector inks = {TIDB_GetInk(TCMS_GetLib(), "Process", "Black"),
-                             Spectra("SPECTRA Opaque White C")};
-    const double transparent[2] = {0.0, 0.0};
-    const std::vector<unsigned char> row = {255, 255};
-    std::vector<unsigned char> counted(4);
-    std::vector<unsigned char> fromInks(4);
-    ASSERT_EQ(0, TCMS_ColTransfInitConvert(strategy, inks, transparent, 2, 0, 255, 4, 0, 255, 1, 0,
-                                           {}, {}, nullptr, nullptr, nullptr, false));
-    ASSERT_EQ(0, TCMS_ColTransfConvertAligned(strategy, row.data(), counted.data(), 1));
-    ASSERT_EQ(0, TCMS_ColTransfInitConvert(strategy, inks, transparent, 0, 0, 255, 4, 0, 255, 1, 0,
-                                           {}, {}, nullptr, nullptr, nullptr, false));
-    ASSERT_EQ(0, TCMS_ColTransfConvertAligned(strategy, row.data(), fromInks.data(), 1));
-    EXPECT_LT(LabOf(counted)[0], 30.0) << "a transparent white leaves the black dark";
-    EXPECT_GT(LabOf(fromInks)[0], 85.0) << "the ink's own opacity covers the black";
-}
-
 TEST(CmsConversion, KeptInkPassesThroughAndLeavesTheProcessColourAlone) {
     OpenDatabase db(ExampleDatabase());
     const auto strategy = TCMS_ColTransfDBNew(TCMS_GetLib(), "Coated to Uncoated");

@@ -33,16 +33,6 @@ std::shared_ptr<TProcLink> ColourSpaceLink(const TCMS::ProcLinkPar& par) {
                             Process("ps_cmyk.icc"), par);
 }
 
-std::shared_ptr<TCleanColorsSettings> AllCleanColours() {
-    const auto clean = TCMS_CleanColorsSettingsNew();
-    for (int c = 0; c < 3; ++c)
-        EXPECT_EQ(0, TCMS_CleanColorsSettingsAddPrimary(clean, c));
-    EXPECT_EQ(0, TCMS_CleanColorsSettingsAddSecondary(clean, 1, 2));
-    EXPECT_EQ(0, TCMS_CleanColorsSettingsAddSecondary(clean, 0, 2));
-    EXPECT_EQ(0, TCMS_CleanColorsSettingsAddSecondary(clean, 0, 1));
-    return clean;
-}
-
 }  // namespace
 
 TEST(CmsDeviceLink, ColourSpaceLinkGivesTheBytesOfDirectLittleCms) {
@@ -102,86 +92,6 @@ TEST(CmsDeviceLink, StoredProfileNamesItsChannelsAndCarriesTheRecord) {
     EXPECT_NE(std::string::npos, record.find("\"kind\": \"colour-space\""));
     EXPECT_NE(std::string::npos, record.find("\"renderingIntent\": 4"));
     EXPECT_NE(std::string::npos, record.find("\"string0x6C\": \"Press A to press B\""));
-}
-
-TEST(CmsDeviceLink, CleanColoursStayPureAndBlendIntoTheRest) {
-    LinkDatabase folder;
-    OpenDatabase db(folder.Folder());
-    Store(ColourSpaceLink(ColourSpacePar(TCMS::RelativeColorimetric, false)), "plain");
-    TCMS::ProcLinkPar par = ColourSpacePar(TCMS::RelativeColorimetric, false);
-    par.cleanColors = AllCleanColours();
-    Store(ColourSpaceLink(par), "clean");
-    const auto plain = LinkTransform("plain");
-    const auto clean = LinkTransform("clean");
-    ASSERT_TRUE(plain && clean);
-
-    // Every pure primary and secondary, with and without black: exactly zero
-    // in every ink the input does not use.
-    std::vector<unsigned char> pure;
-    for (int k : {0, 90, 255}) {
-        for (int v = 1; v < 256; ++v) {
-            for (unsigned inks = 1; inks < 8; ++inks) {
-                if (inks == 7)
-                    continue;  // three inks: not a clean colour
-                for (int c = 0; c < 3; ++c)
-                    pure.push_back((inks & (1u << c)) != 0 ? static_cast<unsigned char>(v) : 0);
-                pure.push_back(static_cast<unsigned char>(k));
-            }
-        }
-    }
-    const std::vector<unsigned char> out = ConvertRow(clean, pure, 4);
-    for (std::size_t p = 0; p < pure.size() / 4; ++p) {
-        for (int c = 0; c < 4; ++c) {
-            if (pure[p * 4 + c] == 0) {
-                ASSERT_EQ(0, out[p * 4 + c])
-                    << "pixel " << int(pure[p * 4]) << "/" << int(pure[p * 4 + 1]) << "/"
-                    << int(pure[p * 4 + 2]) << "/" << int(pure[p * 4 + 3]) << " channel " << c;
-            }
-        }
-    }
-    // A clean colour comes as close to the colour the plain link gives it as
-    // its own inks allow (a solid cyan of one press is far from the other's):
-    // within 2 CIEDE2000 of the best that a search over those inks finds.
-    const std::array<unsigned char, 4> cyan{{255, 0, 0, 0}}, red{{0, 255, 255, 0}};
-    for (const auto& colour : {cyan, red}) {
-        const auto linked = ConvertRow(plain, {colour.begin(), colour.end()}, 4);
-        const auto target = CmykToLab(PsCmyk(), {{linked[0], linked[1], linked[2], linked[3]}});
-        const auto out = ConvertRow(clean, {colour.begin(), colour.end()}, 4);
-        const double ours =
-            DeltaE2000(target, CmykToLab(PsCmyk(), {{out[0], out[1], out[2], out[3]}}));
-        std::vector<unsigned char> candidates;
-        for (int a = 0; a < 256; a += 3) {
-            for (int b = 0; b < 256; b += colour[0] != 0 ? 256 : 3) {
-                const auto x = static_cast<unsigned char>(a), y = static_cast<unsigned char>(b);
-                if (colour[0] != 0) {
-                    candidates.insert(candidates.end(), {x, 0, 0, 0});
-                } else {
-                    candidates.insert(candidates.end(), {0, x, y, 0});
-                }
-            }
-        }
-        double best = 1e9;
-        for (const auto& lab : CmykToLabs(PsCmyk(), candidates))
-            best = std::min(best, DeltaE2000(target, lab));
-        EXPECT_LT(ours, best + 2.0);
-    }
-
-    // The change fades out smoothly: along cyan with growing magenta no
-    // output channel jumps, and away from clean colours nothing changes.
-    std::vector<unsigned char> ramp;
-    for (int m = 0; m < 256; ++m)
-        ramp.insert(ramp.end(), {255, static_cast<unsigned char>(m), 0, 0});
-    const std::vector<unsigned char> rampOut = ConvertRow(clean, ramp, 4);
-    for (int m = 1; m < 256; ++m) {
-        for (int c = 0; c < 4; ++c)
-            EXPECT_LE(std::abs(rampOut[m * 4 + c] - rampOut[(m - 1) * 4 + c]), 12) << m;
-    }
-    std::vector<unsigned char> far = RandomCmyk(2000, 5);
-    for (std::size_t i = 0; i < far.size(); ++i) {
-        if (i % 4 != 3)
-            far[i] = static_cast<unsigned char>(80 + far[i] % 176);
-    }
-    EXPECT_EQ(ConvertRow(plain, far, 4), ConvertRow(clean, far, 4));
 }
 
 TEST(CmsDeviceLink, RequestsThatCannotBeLinkedGiveNoLink) {
