@@ -339,9 +339,9 @@ class DocumentReader {
         if (node.Has("attribute")) {
             setup.attribute = static_cast<unsigned char>(node["attribute"].Integer(0, 255));
         }
-        const std::size_t before = rdz::kelt::Inks(document_).size();
+        const std::size_t before = rdz::kelt::InkCount(document_);
         inkt_t* ink = rdz::kelt::AddInk(document_, setup);
-        if (ink == nullptr || rdz::kelt::Inks(document_).size() == before) {
+        if (ink == nullptr || rdz::kelt::InkCount(document_) == before) {
             node["name"].Fail("the document already has an ink \"" + setup.name + "\" of book \"" +
                               setup.book + "\" (names are compared ignoring case)");
         }

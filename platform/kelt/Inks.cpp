@@ -174,6 +174,11 @@ std::vector<inkt_t*> Inks(const document_object_t* object) {
     return out;
 }
 
+std::size_t InkCount(const document_object_t* object) {
+    const DocumentRec* document = AsDocument(object);
+    return document != nullptr ? document->inks.items.size() : 0;
+}
+
 void FreeInk(inkt_t* ink) {
     if (ink != nullptr && Rec(ink)->database == nullptr) {
         FreeInkRecord(Rec(ink));

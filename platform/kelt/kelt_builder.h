@@ -165,6 +165,9 @@ void SetInkKinds(inkt_t* ink, unsigned kinds, const char* process = nullptr);
 void SetInkRGB(inkt_t* ink, float r, float g, float b);
 /// The inks of the document's ink database, in database order.
 std::vector<inkt_t*> Inks(const document_object_t* document);
+/// How many inks the document's ink database holds (without copying them
+/// as Inks does; 0 for null or an object that is not a document).
+std::size_t InkCount(const document_object_t* document);
 /// Frees an ink that belongs to no database (from INK_create); ignores an ink
 /// of a database and null.
 void FreeInk(inkt_t* ink);
