@@ -79,8 +79,8 @@ void ResetLinkCounts();
 
 /// Faults found in the link store of the open database (a damaged or
 /// mismatched stored link, a link that cannot be written), one text each, of
-/// the form "links/<product>/<file>: <fault>". They are also printed to
-/// standard error. Empty while no database is open.
+/// the form "links/<product>/<file>: <fault>". They are also sent as
+/// warnings to the message sink. Empty while no database is open.
 std::vector<std::string> LinkErrors();
 
 }  // namespace rdz::cms
