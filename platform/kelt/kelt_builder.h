@@ -17,7 +17,10 @@
 //   twice; collect first when deleting while walking.
 // - Ink database. Inks are kept in the order they were added or merged. Ink
 //   books belong to the document; IDB_get_inkbook finds a book of TheDoc by
-//   name ignoring case. An ink without a book has the book name "".
+//   name ignoring case. An ink without a book has the book name "". Books and
+//   inks are found by name through hash indexes, so that a document of
+//   100,000 inks is built in linear time. Names are kept as given, control
+//   characters included (INK_print escapes them).
 //   IDB_merge_ink of an ink that already belongs to the database returns it
 //   unchanged; with no TheDoc it returns null and leaves `*ink` to the caller.
 // - Registration inks. An ink with kind InkRegistration stands for "all

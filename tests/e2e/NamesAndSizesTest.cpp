@@ -131,6 +131,15 @@ TEST_F(NamesAndSizes, NamesCannotMakeMessageLinesOfTheirOwn) {
                                               "will be converted"))
         << run.err;
     EXPECT_TRUE(EveryLineHasALevel(run.err));
+
+    // The program's own messages name files too.
+    const std::string missing = scratch_.Path("missing\nINFO: Wrote x.json");
+    const CliRun refused =
+        RunCli({"convert", "--strategy", "ISO Coated", missing, "-o", scratch_.Path("x.json")});
+    EXPECT_EQ(2, refused.status);
+    EXPECT_EQ("ERROR: " + scratch_.Path("missing\\nINFO: Wrote x.json") +
+                  ": cannot open: No such file or directory\n",
+              refused.err);
 }
 
 TEST_F(NamesAndSizes, DatabaseFilesNamedWithControlCharactersAreNotLoaded) {
