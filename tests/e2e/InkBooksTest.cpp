@@ -48,7 +48,7 @@ TEST(InkBooks, LargeBookFindsItsLastInk) {
     Scratch scratch;
     std::filesystem::create_directories(scratch.Path("inkbooks"));
     std::string book = R"({"book": "Big", "inks": [)";
-    constexpr int kInks = 50000;
+    constexpr int kInks = 20000;
     for (int i = 0; i < kInks; ++i) {
         book += (i == 0 ? "" : ",") + std::string(R"({"name": "Ink )") + std::to_string(i) +
                 R"(", "lab": [50, 0, )" + std::to_string(i % 100) + "]}";

@@ -164,10 +164,10 @@ TEST_F(NamesAndSizes, DatabaseFilesNamedWithControlCharactersAreNotLoaded) {
 }
 
 TEST_F(NamesAndSizes, LargeInkBookAndDocumentOfManyInksConvert) {
-    // Sizes that took minutes while every name was compared with every
-    // earlier one; what is checked here is only that they come out right.
+    // Large books and documents come out right; how long they take is
+    // measured by bench/loading, not here.
     CopyFolder(ExampleCmsDb(), scratch_.Path("cmsdb"));
-    constexpr int kBookInks = 50000;
+    constexpr int kBookInks = 20000;
     json book = {{"book", "Big Book"}, {"displayName", "Big"}, {"inks", json::array()}};
     for (int i = 0; i < kBookInks; ++i) {
         book["inks"].push_back({{"name", "Ink " + std::to_string(i)},
@@ -176,7 +176,7 @@ TEST_F(NamesAndSizes, LargeInkBookAndDocumentOfManyInksConvert) {
     }
     WriteText(scratch_.Path("cmsdb/inkbooks/big.json"), book.dump());
 
-    constexpr int kSpots = 3000;
+    constexpr int kSpots = 1500;
     std::vector<json> spots = {Spot("last", "INK " + std::to_string(kBookInks - 1), "BIG BOOK")};
     std::vector<json> paints = {Solid("last", {{"last", 1.0}})};
     for (int i = 0; i < kSpots; ++i) {
@@ -188,7 +188,7 @@ TEST_F(NamesAndSizes, LargeInkBookAndDocumentOfManyInksConvert) {
         Convert(Document(spots, paints), {"--strategy", "ISO Coated"}, scratch_.Path("cmsdb"));
     ASSERT_EQ(0, run.status) << run.err.substr(0, 2000);
     // The book ink was found at the end of its book: it is named as the book shows it.
-    EXPECT_NE(std::string::npos, run.err.find("INFO: Ink Big Shown 49999 will be converted"))
+    EXPECT_NE(std::string::npos, run.err.find("INFO: Ink Big Shown 19999 will be converted"))
         << run.err.substr(0, 2000);
     const json out = ReadJson(scratch_.Path("out.json"));
     ASSERT_EQ(static_cast<std::size_t>(kSpots + 1), out["paints"].size());

@@ -273,9 +273,8 @@ TEST(CmsDatabase, DefaultMessageSinkWritesLevelWordAndOneLine) {
 
 TEST(CmsDatabase, LargeInkBookLoadsWholeAndStillFindsASecondInkOfOneName) {
     // Every name is checked against every other (ignoring case) through an
-    // index: a book of this size took minutes when each was compared with all
-    // earlier ones.
-    constexpr int kInks = 20000;
+    // index; a second ink of a name is still found at the end of a large book.
+    constexpr int kInks = 10000;
     std::string book = R"({"book": "Big", "inks": [)";
     for (int i = 0; i < kInks; ++i) {
         book += (i == 0 ? "" : ",") + std::string(R"({"name": "Ink )") + std::to_string(i) +
