@@ -56,6 +56,15 @@ void ReadBook(const std::filesystem::path& file, std::vector<BookInk>& out) {
     }
 }
 
+/// ASCII letters in lower case, the way EqualsIgnoringCase compares.
+std::string Fold(const std::string& text) {
+    std::string folded(text);
+    for (char& c : folded) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return folded;
+}
+
 }  // namespace
 
 bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
@@ -84,32 +93,37 @@ InkBooks InkBooks::Load(const std::string& folder) {
     for (const std::filesystem::path& file : files) {
         ReadBook(file, books.inks_);
     }
+    for (std::size_t i = 0; i < books.inks_.size(); ++i) {
+        books.Index(i);
+    }
     return books;
 }
 
+void InkBooks::Index(std::size_t i) {
+    const BookInk& ink = inks_[i];
+    const std::string name = Fold(ink.name);
+    // emplace keeps the first: look-ups answer as a walk in load order would.
+    byBookAndName_.emplace(Fold(ink.book) + '\0' + name, i);
+    byName_.emplace(name, i);
+    (ink.process ? processByName_ : spotByName_).emplace(name, i);
+}
+
 const BookInk* InkBooks::Find(const std::string& book, const std::string& name) const {
-    for (const BookInk& ink : inks_) {
-        if (EqualsIgnoringCase(ink.book, book) && EqualsIgnoringCase(ink.name, name)) {
-            return &ink;
-        }
-    }
-    return nullptr;
+    const auto found = byBookAndName_.find(Fold(book) + '\0' + Fold(name));
+    return found == byBookAndName_.end() ? nullptr : &inks_[found->second];
 }
 
 const BookInk* InkBooks::FindByName(const std::string& name, bool process) const {
-    const BookInk* first = nullptr;
-    for (const BookInk& ink : inks_) {
-        if (!EqualsIgnoringCase(ink.name, name)) {
-            continue;
-        }
-        if (ink.process == process) {
-            return &ink;
-        }
-        if (first == nullptr) {
-            first = &ink;
+    const std::string key = Fold(name);
+    const auto& preferred = process ? processByName_ : spotByName_;
+    auto found = preferred.find(key);
+    if (found == preferred.end()) {
+        found = byName_.find(key);
+        if (found == byName_.end()) {
+            return nullptr;
         }
     }
-    return first;
+    return &inks_[found->second];
 }
 
 std::array<double, 3> LabToSrgb(const std::array<double, 3>& lab) {

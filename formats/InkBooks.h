@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace rdz::formats {
@@ -31,7 +33,16 @@ class InkBooks {
     const BookInk* FindByName(const std::string& name, bool process) const;
 
   private:
+    /// Indexes the ink at `inks_[i]` (called in load order).
+    void Index(std::size_t i);
+
     std::vector<BookInk> inks_;
+    // Folded (ASCII lower case) keys to positions in inks_: a look-up costs
+    // the same for a book of 200,000 inks as for one of ten.
+    std::unordered_map<std::string, std::size_t> byBookAndName_;  // the first of each
+    std::unordered_map<std::string, std::size_t> byName_;         // the first of each name
+    std::unordered_map<std::string, std::size_t> processByName_;  // the first process ink
+    std::unordered_map<std::string, std::size_t> spotByName_;     // the first other ink
 };
 
 /// sRGB (0..1 each) of a CIE L*a*b* (D50) colour, through LittleCMS.

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/kelt/kelt_builder.h"
 #include "formats/Errors.h"
+#include "platform/kelt/kelt_builder.h"
 
 namespace rdz::tools {
 using namespace rdz::formats;  // errors, ink books, output files
@@ -17,6 +17,10 @@ constexpr int kMargin = 8;
 constexpr int kSwatchHeight = 18;
 constexpr int kGap = 4;
 constexpr int kMaxImageHeight = 480;
+// Up to this many paints get a swatch line each; more are drawn as tiles.
+constexpr std::size_t kMaxListedPaints = 200;
+constexpr int kTile = 12;
+constexpr int kTileGap = 2;
 constexpr std::uint8_t kBackground = 235;
 constexpr std::uint8_t kRule = 190;
 
@@ -49,27 +53,86 @@ void SolidColour(paint_t* paint, InkPalette& palette, std::uint8_t out[3]) {
     InkPalette::Encode(linear, 1.0, out);
 }
 
-/// Draws the image scaled to `width` from `y`; returns its height.
-int DrawImage(Picture& picture, ct_def_t* definition, InkPalette& palette, int x0, int y,
-              int width) {
+/// The height of an image definition drawn `width` wide (0 when it is empty).
+int ScaledHeight(const ct_def_t* definition, int width) {
+    if (definition->width <= 0 || definition->height <= 0) {
+        return 0;
+    }
+    const long long h = static_cast<long long>(definition->height) * width / definition->width;
+    return static_cast<int>(std::clamp<long long>(h, 1, kMaxImageHeight));
+}
+
+/// The height an image takes in the column: a rule above it and gaps.
+int ImageBlockHeight(const ct_def_t* definition, int width) {
+    return kGap + 1 + ScaledHeight(definition, width) + kGap;
+}
+
+/// Tiles in one row of a column `inner` pixels wide.
+int TilesPerRow(int inner) {
+    return std::max(1, (inner + kTileGap) / (kTile + kTileGap));
+}
+
+/// The height of `paints` paints as lines or as tiles.
+long long PaintsHeight(std::size_t paints, bool tiles, int inner) {
+    if (!tiles) {
+        return static_cast<long long>(paints) * (kSwatchHeight + kGap);
+    }
+    const auto perRow = static_cast<std::size_t>(TilesPerRow(inner));
+    return static_cast<long long>((paints + perRow - 1) / perRow) * (kTile + kTileGap);
+}
+
+/// How many paints fit in `height` pixels.
+std::size_t PaintsWithin(long long height, bool tiles, int inner) {
+    if (height <= 0) {
+        return 0;
+    }
+    if (!tiles) {
+        return static_cast<std::size_t>(height / (kSwatchHeight + kGap));
+    }
+    return static_cast<std::size_t>(height / (kTile + kTileGap)) *
+           static_cast<std::size_t>(TilesPerRow(inner));
+}
+
+/// Fills the rectangle with the paint: a solid's colour, a vignette's steps
+/// side by side.
+void DrawPaint(Picture& picture, paint_t* paint, InkPalette& palette, int x, int y, int w, int h) {
+    if (PAI_get_vignet(paint) != nullptr) {
+        const std::vector<paint_t*> steps = rdz::kelt::VignetteSteps(paint);
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            std::uint8_t rgb[3];
+            SolidColour(steps[k], palette, rgb);
+            const int x0 = x + static_cast<int>(k * static_cast<std::size_t>(w) / steps.size());
+            const int x1 =
+                x + static_cast<int>((k + 1) * static_cast<std::size_t>(w) / steps.size());
+            FillRect(picture, x0, y, x1 - x0, h, rgb);
+        }
+    } else {
+        std::uint8_t rgb[3];
+        SolidColour(paint, palette, rgb);
+        FillRect(picture, x, y, w, h, rgb);
+    }
+}
+
+/// Draws the image scaled to `width` (ScaledHeight high) from `y`.
+void DrawImage(Picture& picture, ct_def_t* definition, InkPalette& palette, int x0, int y,
+               int width) {
     if (rdz::kelt::IsExternal(definition)) {
         CT_make_internal(definition);
     }
     cti_image_t* image = CT_internal_handle(definition);
     if (image == nullptr || definition->width <= 0 || definition->height <= 0) {
-        return 0;
+        return;
     }
     const int planes = CTI_nplanes(image);
     const int inks = std::min(definition->nrInks, planes);
     const bool alpha = definition->hasAlpha != 0 && planes > inks;
+    const int h = ScaledHeight(definition, width);
     int w = width;
-    int h = static_cast<int>(static_cast<long long>(definition->height) * w / definition->width);
-    if (h > kMaxImageHeight) {
-        h = kMaxImageHeight;
-        w = static_cast<int>(static_cast<long long>(definition->width) * h / definition->height);
+    if (static_cast<long long>(definition->height) * width / definition->width > h) {
+        // Too tall: narrower, at the greatest height.
+        w = std::max(1, static_cast<int>(static_cast<long long>(definition->width) * h /
+                                         definition->height));
     }
-    w = std::max(w, 1);
-    h = std::max(h, 1);
     const std::size_t sourceWidth = static_cast<std::size_t>(definition->width);
     std::vector<std::uint8_t> row(sourceWidth * static_cast<std::size_t>(planes));
     for (int oy = 0; oy < h; ++oy) {
@@ -93,7 +156,6 @@ int DrawImage(Picture& picture, ct_def_t* definition, InkPalette& palette, int x
             InkPalette::Encode(linear, a, picture.At(x0 + ox, y + oy));
         }
     }
-    return h;
 }
 
 }  // namespace
@@ -145,47 +207,84 @@ void InkPalette::Encode(const double linear[3], double alpha, std::uint8_t out[3
     }
 }
 
-Picture DrawDocument(document_object_t* document, InkPalette& palette, int width) {
-    const int inner = width - 2 * kMargin;
+PreviewLayout PlanPreview(document_object_t* document, int width) {
+    PreviewLayout layout;
+    layout.width = std::max(width, 4 * kMargin);
+    const int inner = layout.width - 2 * kMargin;
+    const std::vector<ct_def_t*> images = rdz::kelt::ImageDefinitions(document);
+    layout.totalPaints = rdz::kelt::Paints(document).size();
+    layout.totalImages = images.size();
+    layout.tiles = layout.totalPaints > kMaxListedPaints;
+
+    const long long room = kMaxPreviewHeight - 2 * kMargin;
+    long long imagesHeight = 0;
+    for (ct_def_t* definition : images) {
+        imagesHeight += ImageBlockHeight(definition, inner);
+    }
+    long long paintsHeight = PaintsHeight(layout.totalPaints, layout.tiles, inner);
+    if (paintsHeight + imagesHeight <= room) {
+        layout.paints = layout.totalPaints;
+        layout.images = layout.totalImages;
+    } else {
+        // Paints keep at least half of the room; images take what is left,
+        // in document order, as long as each fits whole.
+        const long long paintRoom = std::min(paintsHeight, std::max(room / 2, room - imagesHeight));
+        layout.paints = std::min(layout.totalPaints, PaintsWithin(paintRoom, layout.tiles, inner));
+        paintsHeight = PaintsHeight(layout.paints, layout.tiles, inner);
+        imagesHeight = 0;
+        for (ct_def_t* definition : images) {
+            const int block = ImageBlockHeight(definition, inner);
+            if (paintsHeight + imagesHeight + block > room) {
+                break;
+            }
+            imagesHeight += block;
+            ++layout.images;
+        }
+    }
+    layout.height = static_cast<int>(2 * kMargin + paintsHeight + imagesHeight);
+    return layout;
+}
+
+std::string PreviewShortfall(const PreviewLayout& layout) {
+    return "The preview shows " + std::to_string(layout.paints) + " of " +
+           std::to_string(layout.totalPaints) + " paints and " + std::to_string(layout.images) +
+           " of " + std::to_string(layout.totalImages) +
+           " images: all of them would make the picture taller than " +
+           std::to_string(kMaxPreviewHeight) + " pixels.";
+}
+
+Picture DrawDocument(document_object_t* document, InkPalette& palette,
+                     const PreviewLayout& layout) {
+    const int inner = layout.width - 2 * kMargin;
     const std::vector<paint_t*> paints = rdz::kelt::Paints(document);
     const std::vector<ct_def_t*> images = rdz::kelt::ImageDefinitions(document);
+    const std::size_t shownPaints = std::min(layout.paints, paints.size());
+    const std::size_t shownImages = std::min(layout.images, images.size());
 
-    // Height first: swatches, a rule, then the images at their scaled heights.
-    int height = kMargin;
-    height += static_cast<int>(paints.size()) * (kSwatchHeight + kGap);
-    for (ct_def_t* definition : images) {
-        if (definition->width > 0 && definition->height > 0) {
-            const long long h =
-                static_cast<long long>(definition->height) * inner / definition->width;
-            height += static_cast<int>(std::clamp<long long>(h, 1, kMaxImageHeight)) + 2 * kGap + 1;
-        }
-    }
-    height += kMargin;
-
-    Picture picture(width, height, kBackground);
+    Picture picture(layout.width, layout.height, kBackground);
     int y = kMargin;
-    for (paint_t* paint : paints) {
-        if (PAI_get_vignet(paint) != nullptr) {
-            const std::vector<paint_t*> steps = rdz::kelt::VignetteSteps(paint);
-            for (std::size_t k = 0; k < steps.size(); ++k) {
-                std::uint8_t rgb[3];
-                SolidColour(steps[k], palette, rgb);
-                const int x0 = kMargin + static_cast<int>(k * inner / steps.size());
-                const int x1 = kMargin + static_cast<int>((k + 1) * inner / steps.size());
-                FillRect(picture, x0, y, x1 - x0, kSwatchHeight, rgb);
-            }
-        } else {
-            std::uint8_t rgb[3];
-            SolidColour(paint, palette, rgb);
-            FillRect(picture, kMargin, y, inner, kSwatchHeight, rgb);
+    if (layout.tiles) {
+        const int perRow = TilesPerRow(inner);
+        for (std::size_t i = 0; i < shownPaints; ++i) {
+            const int column = static_cast<int>(i % static_cast<std::size_t>(perRow));
+            const int row = static_cast<int>(i / static_cast<std::size_t>(perRow));
+            DrawPaint(picture, paints[i], palette, kMargin + column * (kTile + kTileGap),
+                      y + row * (kTile + kTileGap), kTile, kTile);
         }
-        y += kSwatchHeight + kGap;
+    } else {
+        for (std::size_t i = 0; i < shownPaints; ++i) {
+            DrawPaint(picture, paints[i], palette, kMargin,
+                      y + static_cast<int>(i) * (kSwatchHeight + kGap), inner, kSwatchHeight);
+        }
     }
-    for (ct_def_t* definition : images) {
+    y += static_cast<int>(PaintsHeight(shownPaints, layout.tiles, inner));
+    for (std::size_t i = 0; i < shownImages; ++i) {
         const std::uint8_t rule[3] = {kRule, kRule, kRule};
         FillRect(picture, kMargin, y + kGap / 2, inner, 1, rule);
         y += kGap + 1;
-        y += DrawImage(picture, definition, palette, kMargin, y, inner) + kGap;
+        // An image that cannot be read leaves its place empty.
+        DrawImage(picture, images[i], palette, kMargin, y, inner);
+        y += ScaledHeight(images[i], inner) + kGap;
     }
     return picture;
 }

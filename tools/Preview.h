@@ -9,13 +9,14 @@
 // the CMS database uses for spot inks). Image alpha blends over white.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "host/kelt_db.h"
 #include "formats/InkBooks.h"
+#include "host/kelt_db.h"
 
 namespace rdz::tools {
 
@@ -56,10 +57,41 @@ class InkPalette {
     std::map<inkt_t*, Look> looks_;
 };
 
-/// Draws the document `width` pixels wide: one swatch per paint of the paint
-/// list (vignettes as gradients of their steps), then every image definition
-/// scaled to the width.
-Picture DrawDocument(document_object_t* document, InkPalette& palette, int width);
+/// The tallest picture column a preview draws. PNG and libpng allow far
+/// more, but a column of this height already takes 17 MB: a document with
+/// more to show is shown in part (PreviewLayout says what was left out).
+constexpr int kMaxPreviewHeight = 16384;
+
+/// What a preview column shows, decided from the document before anything is
+/// drawn or converted. Paints come first, one swatch per line while they are
+/// few, else as small tiles in rows; then the image definitions, each scaled
+/// to the width and at most 480 pixels high. When all of it would make the
+/// column taller than kMaxPreviewHeight, only the first paints and images
+/// that fit are shown (paints get at least half of the height).
+struct PreviewLayout {
+    int width = 0;
+    int height = 0;
+    bool tiles = false;           // paints as tiles, many to a row
+    std::size_t paints = 0;       // the first `paints` paints of the paint list are shown
+    std::size_t images = 0;       // the first `images` image definitions are shown
+    std::size_t totalPaints = 0;  // what the document holds
+    std::size_t totalImages = 0;
+
+    bool Complete() const { return paints == totalPaints && images == totalImages; }
+};
+
+/// The layout of `document` in a column `width` pixels wide (at least 32).
+PreviewLayout PlanPreview(document_object_t* document, int width);
+
+/// What an incomplete layout leaves out, as the operator is told: "The
+/// preview shows 28032 of 100000 paints and 0 of 3 images: all of them would
+/// make the picture taller than 16384 pixels."
+std::string PreviewShortfall(const PreviewLayout& layout);
+
+/// Draws what `layout` shows of the document (vignettes as gradients of their
+/// steps); the picture is `layout.width` by `layout.height` pixels. Paints and
+/// images beyond the layout's counts are left out.
+Picture DrawDocument(document_object_t* document, InkPalette& palette, const PreviewLayout& layout);
 
 /// The two pictures side by side, top-aligned, on a grey background.
 Picture SideBySide(const Picture& left, const Picture& right);

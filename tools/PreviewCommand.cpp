@@ -1,10 +1,10 @@
 // rodadazerivo preview
 #include <cstdio>
 
-#include "tools/Commands.h"
-#include "tools/Conversion.h"
 #include "formats/Errors.h"
 #include "formats/OutputFiles.h"
+#include "tools/Commands.h"
+#include "tools/Conversion.h"
 #include "tools/Preview.h"
 #include "tools/ProgressBar.h"
 
@@ -29,15 +29,20 @@ int RunPreviewCommand(const std::vector<std::string>& args, Console& console) {
         LoadInput(InputFormat(request.input), request, books, &console.Progress());
     CheckOutputIsNotInput(*input, request.output);
 
+    // The picture's size is settled before anything is drawn or converted.
+    const PreviewLayout layout = PlanPreview(input->Document(), kColumnWidth);
+    if (!layout.Complete()) {
+        console.Say(rdz::kelt::MessageLevel::Warning, PreviewShortfall(layout));
+    }
     OutputFiles outputs;
     const std::string temporary = outputs.Add(request.output);
     InkPalette palette(books);
-    Picture picture = DrawDocument(input->Document(), palette, kColumnWidth);
+    Picture picture = DrawDocument(input->Document(), palette, layout);
     if (request.method != Method::None) {
         RunConversion(input->Document(), request, console);
         // Inks the conversion made are new to the palette; kept inks look
         // the same on both sides.
-        picture = SideBySide(picture, DrawDocument(input->Document(), palette, kColumnWidth));
+        picture = SideBySide(picture, DrawDocument(input->Document(), palette, layout));
     }
     WritePng(picture, temporary, request.output);
     outputs.Commit();

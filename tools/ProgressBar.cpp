@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/common/ControlCharacters.h"
+
 namespace rdz::tools {
 namespace {
 
@@ -30,8 +32,9 @@ void ProgressBar::Show(const std::string& label, std::uint64_t done, std::uint64
     }
     percent_ = percent;
     label_ = label;
+    const std::string printable = rdz::platform::EscapeControlCharacters(label);
     std::string text =
-        label.size() > kLabelWidth ? label.substr(0, kLabelWidth - 3) + "..." : label;
+        printable.size() > kLabelWidth ? printable.substr(0, kLabelWidth - 3) + "..." : printable;
     text.resize(kLabelWidth, ' ');
     const int filled = percent * kBarWidth / 100;
     std::fprintf(stderr, "\r%s [%s%s] %3d%%", text.c_str(), std::string(filled, '#').c_str(),
@@ -61,10 +64,11 @@ Console::~Console() {
 
 void Console::Say(rdz::kelt::MessageLevel level, const std::string& text) {
     progress_.Clear();
-    // One line per message: a text that ends in a newline does not get a second one.
-    const bool newline = !text.empty() && text.back() == '\n';
-    std::fprintf(stderr, "%s: %s%s", rdz::kelt::MessageLevelWord(level), text.c_str(),
-                 newline ? "" : "\n");
+    // One line per message: the program's own messages name files too, and a
+    // newline in a name must not start a line of its own.
+    const std::string line = std::string(rdz::kelt::MessageLevelWord(level)) + ": " +
+                             rdz::platform::EscapeLine(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
 

@@ -243,9 +243,9 @@ void DocumentContent::ReadInk(const Node& node) {
         setup.attribute = static_cast<unsigned char>(node["attribute"].Integer(0, 255));
     }
     document_object_t* document = Document();
-    const std::size_t before = rdz::kelt::Inks(document).size();
+    const std::size_t before = rdz::kelt::InkCount(document);
     inkt_t* ink = rdz::kelt::AddInk(document, setup);
-    if (ink == nullptr || rdz::kelt::Inks(document).size() == before) {
+    if (ink == nullptr || rdz::kelt::InkCount(document) == before) {
         node["name"].Fail("the document already has an ink \"" + setup.name + "\" of book \"" +
                           setup.book + "\" (names are compared ignoring case)");
     }

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <mutex>
 
-#include "platform/cms/JsonReader.h"
 #include "platform/cms/LcmsHandles.h"
 #include "platform/cms/TInk.h"
 
@@ -50,9 +49,10 @@ std::shared_ptr<TInk> BuildColorInk(const std::string& colorSpace,
                             " values, got " + std::to_string(values.size()));
         return nullptr;
     }
-    if (name == nullptr || !json::NameFault(name).empty()) {
-        Refuse(message, std::string("unusable ink name: ") +
-                            (name == nullptr ? "none given" : json::NameFault(name)));
+    // The name only labels the ink: a document ink is converted whatever its
+    // name holds (a tab or a newline included), never left out for it.
+    if (name == nullptr) {
+        Refuse(message, "unusable ink name: none given");
         return nullptr;
     }
     if (!std::isfinite(opacity)) {

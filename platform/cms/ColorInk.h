@@ -8,7 +8,10 @@
 //               G = (1 - m)(1 - k), B = (1 - y)(1 - k), and read as above.
 // The sRGB colour becomes CIE L*a*b* (D50) through LittleCMS's sRGB profile,
 // relative colorimetric. Components outside 0..1 are clamped (and said so in
-// the message); a component that is not a number refuses the ink.
+// the message); a component that is not a number refuses the ink. The ink
+// takes the name as it is given (any bytes, control characters included):
+// documents name their inks as they please, and an ink the library cannot
+// build would be left out of every paint that uses it.
 #pragma once
 
 #include <memory>

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <unordered_set>
 
 #include "platform/cms/JsonReader.h"
 #include "platform/cms/Names.h"
@@ -12,6 +13,7 @@
 #include "platform/cms/TCMSLibrary.h"
 #include "platform/cms/TInk.h"
 #include "platform/cms/TProc.h"
+#include "platform/common/ControlCharacters.h"
 
 namespace fs = std::filesystem;
 
@@ -45,8 +47,17 @@ struct Loader {
             if (name.empty() || name[0] == '.')
                 continue;
             std::error_code typeError;
-            if (it->is_regular_file(typeError))
-                files.push_back(it->path());
+            if (!it->is_regular_file(typeError))
+                continue;
+            // The file name becomes a name the operator sees (a strategy or a
+            // process is called after its file): one with a newline or a
+            // terminal command in it is nobody's honest choice.
+            if (rdz::platform::HasControlCharacter(name)) {
+                Report(std::string(subfolder) + "/" + name,
+                       "the file name holds control characters; the file is not read");
+                continue;
+            }
+            files.push_back(it->path());
         }
         if (ec)
             Report(subfolder, "cannot list the folder: " + ec.message());
@@ -120,6 +131,9 @@ struct Loader {
         const Json* inks = json::FindArray(value, "inks", "");
         if (inks == nullptr)
             json::Fail("inks", "missing");
+        book.inks.reserve(inks->size());
+        std::unordered_set<std::string> names;  // folded: names ignore case
+        names.reserve(inks->size());
         for (std::size_t i = 0; i < inks->size(); ++i) {
             const std::string where = json::Element("inks", i);
             const Json& entry = (*inks)[i];
@@ -133,10 +147,8 @@ struct Loader {
             ink.lab = json::Lab(entry, "lab", where);
             ink.opacity = json::Number(entry, "opacity", where, 0.0, 0.0, 1.0);
             ink.process = json::Boolean(entry, "process", where, false);
-            for (const auto& earlier : book.inks) {
-                if (EqualsIgnoringCase(earlier->Name(), ink.name)) {
-                    json::Fail(where, "a second ink named '" + ink.name + "'");
-                }
+            if (!names.insert(FoldCase(ink.name)).second) {
+                json::Fail(where, "a second ink named '" + ink.name + "'");
             }
             book.inks.push_back(std::make_shared<TInk>(std::move(ink)));
         }
@@ -228,12 +240,11 @@ struct Loader {
         for (std::size_t i = static_cast<std::size_t>(facts.nrChannels); i < count; ++i) {
             inks.push_back(ReadSpotInk((*listed)[i], json::Element("inks", i), name));
         }
+        std::unordered_set<std::string> names;  // folded: names ignore case
         for (std::size_t i = 0; i < inks.size(); ++i) {
-            for (std::size_t j = 0; j < i; ++j) {
-                if (EqualsIgnoringCase(inks[i]->Name(), inks[j]->Name())) {
-                    json::Fail(json::Element("inks", i),
-                               "a second ink named '" + inks[i]->Name() + "'");
-                }
+            if (!names.insert(FoldCase(inks[i]->Name())).second) {
+                json::Fail(json::Element("inks", i),
+                           "a second ink named '" + inks[i]->Name() + "'");
             }
         }
         return inks;

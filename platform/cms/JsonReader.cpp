@@ -1,24 +1,129 @@
 #include "platform/cms/JsonReader.h"
 
+#include "platform/common/ControlCharacters.h"
+
 #include <cmath>
+#include <set>
 #include <sstream>
+#include <vector>
 
 namespace rdz::cms::json {
 
-Json Parse(const std::string& text) {
-    try {
-        return Json::parse(text);
-    } catch (const Json::exception& error) {
-        // A syntax fault is a parse_error; a number too large for a double
-        // ("1e999") is an out_of_range thrown by the same parser, and is as
-        // much a fault of the file. nlohmann's text starts with
-        // "[json.exception.parse_error.101] ".
+namespace {
+
+/// Builds the value from the parser's events, as nlohmann's own DOM parser
+/// does, and refuses on the way what that parser lets through: a key given
+/// twice in one object (it would keep the last value without a word) and a
+/// text holding a NUL (which would cut a name short where C strings take
+/// it), each with the place named. (nlohmann's callback parser would do the
+/// checks too, but it searches the enclosing array after every object: a
+/// book of n inks would cost n^2 steps.)
+class CheckedBuilder : public nlohmann::json_sax<Json> {
+  public:
+    explicit CheckedBuilder(Json& root) : root_(root) {}
+
+    bool null() override { return Put(Json()); }
+    bool boolean(bool value) override { return Put(Json(value)); }
+    bool number_integer(number_integer_t value) override { return Put(Json(value)); }
+    bool number_unsigned(number_unsigned_t value) override { return Put(Json(value)); }
+    bool number_float(number_float_t value, const string_t&) override { return Put(Json(value)); }
+    bool string(string_t& value) override {
+        if (value.find('\0') != std::string::npos)
+            Fail(Place(), "a text must not hold a NUL character");
+        return Put(Json(std::move(value)));
+    }
+    bool binary(binary_t& value) override { return Put(Json::binary(std::move(value))); }
+
+    bool start_object(std::size_t) override { return Open(Json::object()); }
+    bool key(string_t& key) override {
+        Frame& object = frames_.back();
+        object.key = key;
+        if (!object.keys.insert(key).second)
+            Fail(Place(), "the field is given twice in one object");
+        return true;
+    }
+    bool end_object() override { return Close(); }
+    bool start_array(std::size_t) override { return Open(Json::array()); }
+    bool end_array() override { return Close(); }
+
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& error) override {
+        // A syntax fault, or a number too large for a double ("1e999").
+        // nlohmann's text starts with "[json.exception.parse_error.101] ".
         std::string what = error.what();
         const auto bracket = what.find("] ");
         if (bracket != std::string::npos)
             what = what.substr(bracket + 2);
         throw JsonFault("not valid JSON: " + what);
     }
+
+  private:
+    struct Frame {
+        explicit Frame(Json* v) : value(v) {}
+        Json* value;      // the object or array being filled
+        std::string key;  // object: the key whose value comes next
+        std::set<std::string> keys;
+    };
+
+    /// The field being read: "inks[2].name". An enclosing array is filling
+    /// its last element; the innermost one is about to add one.
+    std::string Place() const {
+        std::string place;
+        for (std::size_t i = 0; i < frames_.size(); ++i) {
+            const Json& value = *frames_[i].value;
+            if (value.is_object()) {
+                place = Field(place, frames_[i].key);
+            } else {
+                const bool innermost = i + 1 == frames_.size();
+                place = Element(place, innermost ? value.size() : value.size() - 1);
+            }
+        }
+        return place;
+    }
+
+    /// Stores a value where it belongs and returns where it went. A pointer
+    /// into an array stays valid while that element is the one being
+    /// filled: the array grows only after it is complete.
+    Json* Store(Json&& value) {
+        if (frames_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        Frame& frame = frames_.back();
+        if (frame.value->is_array()) {
+            auto& array = frame.value->get_ref<Json::array_t&>();
+            array.push_back(std::move(value));
+            return &array.back();
+        }
+        Json& slot = (*frame.value)[frame.key];
+        slot = std::move(value);
+        return &slot;
+    }
+
+    bool Put(Json&& value) {
+        Store(std::move(value));
+        return true;
+    }
+    bool Open(Json&& container) {
+        frames_.emplace_back(Store(std::move(container)));
+        return true;
+    }
+    bool Close() {
+        frames_.pop_back();
+        return true;
+    }
+
+    Json& root_;
+    std::vector<Frame> frames_;
+};
+
+}  // namespace
+
+Json Parse(const std::string& text) {
+    Json value;
+    CheckedBuilder builder(value);
+    Json::sax_parse(text, &builder);
+    return value;
 }
 
 std::string Field(const std::string& where, const std::string& key) {
@@ -78,10 +183,8 @@ std::string NameFault(const std::string& name) {
         return "a name must not be empty";
     if (name.size() > 255)
         return "a name must not be longer than 255 bytes";
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20)
-            return "a name must not hold control characters";
-    }
+    if (rdz::platform::HasControlCharacter(name))
+        return "a name must not hold control characters";
     return std::string();
 }
 

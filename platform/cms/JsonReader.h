@@ -19,8 +19,9 @@ class JsonFault : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// Parses `text`; a syntax error or a number too large for a double becomes
-/// a JsonFault.
+/// Parses `text`; a syntax error, a number too large for a double, a key
+/// given twice in one object and a text holding a NUL character each become
+/// a JsonFault (the last two name the field: "inks[2].name: ...").
 Json Parse(const std::string& text);
 
 /// "where.key", or "key" at the top level.

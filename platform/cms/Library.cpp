@@ -1,9 +1,9 @@
 // TCMS_Init, TCMS_End, TCMS_GetLib and the stand-in's controls of them.
-#include <cstdio>
 #include <mutex>
 
 #include "host/CMS.h"
 #include "platform/cms/DatabaseLoader.h"
+#include "platform/cms/Messages.h"
 #include "platform/cms/StandIn.h"
 #include "platform/cms/TCMSLibrary.h"
 
@@ -28,18 +28,22 @@ LibraryState& State() {
 
 int TCMS_Init() {
     LibraryState& state = State();
-    std::lock_guard<std::mutex> lock(state.mutex);
-    ++state.inits;
-    ++state.open;
-    if (state.lib && state.lib->Folder() == state.folder)
-        return 0;
-
     std::vector<std::string> errors;
-    state.lib = rdz::cms::LoadDatabase(state.folder, &errors);
-    for (const std::string& error : errors) {
-        std::fprintf(stderr, "CMS database %s: %s\n", state.folder.c_str(), error.c_str());
+    std::string folder;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        ++state.inits;
+        ++state.open;
+        if (state.lib && state.lib->Folder() == state.folder)
+            return 0;
+        state.lib = rdz::cms::LoadDatabase(state.folder, &errors);
+        state.loadErrors = errors;
+        folder = state.folder;
     }
-    state.loadErrors = std::move(errors);
+    // Told outside the lock: a sink may well ask the library something.
+    for (const std::string& error : errors) {
+        rdz::cms::Say(rdz::cms::MessageLevel::Warning, "CMS database " + folder + ": " + error);
+    }
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/cms/LinkData.h"
 #include "platform/cms/LinkRecipe.h"
 #include "platform/cms/LinkStore.h"
+#include "platform/cms/Messages.h"
 #include "platform/cms/StandIn.h"
 #include "platform/cms/TCMSLibrary.h"
 #include "platform/cms/TCleanColorsSettings.h"
@@ -22,7 +23,7 @@ using rdz::cms::json::Json;
 namespace {
 
 void Refuse(const std::string& why) {
-    std::fprintf(stderr, "CMS device link: %s\n", why.c_str());
+    rdz::cms::Say(rdz::cms::MessageLevel::Error, "CMS device link: " + why);
 }
 
 std::shared_ptr<TProcLink> MakeLink(const std::shared_ptr<TCMSLibrary>& lib, const char* product,

@@ -20,6 +20,7 @@
 #include "platform/cms/Fingerprint.h"
 #include "platform/cms/LcmsHandles.h"
 #include "platform/cms/LinkData.h"
+#include "platform/cms/Messages.h"
 #include "platform/cms/TCMSLibrary.h"
 #include "platform/cms/TProc.h"
 #include "platform/files/FileSet.h"
@@ -205,7 +206,7 @@ fs::path LinkStore::ProductFolder(const std::string& product) const {
 void LinkStore::Report(const std::string& product, const std::string& file,
                        const std::string& fault) {
     errors_.push_back("links/" + product + "/" + file + ": " + fault);
-    std::fprintf(stderr, "CMS link store %s: %s\n", folder_.c_str(), errors_.back().c_str());
+    rdz::cms::Say(MessageLevel::Warning, "CMS link store " + folder_ + ": " + errors_.back());
 }
 
 std::vector<std::string> LinkStore::Errors() const {

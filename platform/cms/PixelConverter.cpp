@@ -258,8 +258,8 @@ void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, i
         int nrPlain = 0;
         for (int p = 0; p < n; ++p) {
             bool spot = false;
-            for (const ConvertPlan::Spot& s : plan_.spots)
-                spot = spot || src[p * nrIn + s.input];
+            for (std::size_t s = 0; !spot && s < plan_.spots.size(); ++s)
+                spot = src[p * nrIn + plan_.spots[s].input] != 0;
             if (spot) {
                 mixed_[nrMixed++] = p;
             } else {
@@ -329,6 +329,9 @@ void PixelConverter::Mix(const unsigned char* src, const unsigned char* proc, un
         float* c = &colour[k * 3];
         for (std::size_t s = 0; s < spotTables_.size(); ++s) {
             const int tint = pixel[plan_.spots[s].input];
+            if (tint == 0)
+                continue;  // scale 1 and offset 0: no ink, no change (documents with
+                           // thousands of spot inks use a few of them per paint)
             const auto& scale = spotTables_[s].scale[tint];
             const auto& offset = spotTables_[s].offset[tint];
             c[0] = c[0] * scale[0] + offset[0];

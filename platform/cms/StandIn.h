@@ -3,6 +3,7 @@
 // what went wrong while loading, and a few views that tests and tools use.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,8 +30,24 @@ void ResetCounts();
 
 /// Faults found when the current database was loaded, one text each, in the
 /// form "<file relative to the folder>: <field>: <fault>". They are also
-/// printed to standard error when the database is loaded.
+/// sent as warnings to the message sink ("CMS database <folder>: <fault>")
+/// when the database is loaded.
 std::vector<std::string> LoadErrors();
+
+/// The library's own messages: faults of the database files found while
+/// loading (Warning: the file is left out), of the link store (Warning), of a
+/// strategy's conversion (Warning) and refused device-link requests (Error).
+/// Each reaches the message sink as one line, control characters escaped as
+/// the host's message service does ("\n", "\t", "\xNN"). The default sink
+/// writes "<LEVEL>: <text>" to standard error, one line per message in one
+/// write; the sink may be called from any thread.
+enum class MessageLevel { Info, Warning, Error };
+/// "INFO", "WARNING" or "ERROR".
+const char* MessageLevelWord(MessageLevel level);
+using MessageSinkFunction = std::function<void(MessageLevel, const std::string&)>;
+/// Installs `sink` and returns the one it replaces; an empty function
+/// installs the default sink.
+MessageSinkFunction SetMessageSink(MessageSinkFunction sink);
 
 /// Kind of an output channel (the integer of TCMS::InkInfo from
 /// TCMS_ColTransfGetNamesOfOutputInks).
@@ -62,8 +79,8 @@ void ResetLinkCounts();
 
 /// Faults found in the link store of the open database (a damaged or
 /// mismatched stored link, a link that cannot be written), one text each, of
-/// the form "links/<product>/<file>: <fault>". They are also printed to
-/// standard error. Empty while no database is open.
+/// the form "links/<product>/<file>: <fault>". They are also sent as
+/// warnings to the message sink. Empty while no database is open.
 std::vector<std::string> LinkErrors();
 
 }  // namespace rdz::cms

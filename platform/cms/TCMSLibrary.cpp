@@ -17,14 +17,8 @@ std::shared_ptr<TInk> TCMSLibrary::FindInk(const std::string& book, const std::s
 }
 
 std::shared_ptr<TInk> TCMSLibrary::FindProcessInk(const std::string& ink) const {
-    for (const InkBook& book : books_) {
-        for (const auto& candidate : book.inks) {
-            if (candidate->IsProcess() && rdz::cms::EqualsIgnoringCase(candidate->Name(), ink)) {
-                return candidate;
-            }
-        }
-    }
-    return nullptr;
+    const auto found = processInks_.find(FoldCase(ink));
+    return found == processInks_.end() ? nullptr : found->second;
 }
 
 std::shared_ptr<const TProc> TCMSLibrary::FindProcess(const std::string& name) const {
@@ -57,8 +51,12 @@ bool TCMSLibrary::AddBook(InkBook book, std::string* error) {
         *error = "ink book '" + book.name + "' is already defined by another file";
         return false;
     }
-    for (const auto& ink : book.inks)
-        inks_[{key, FoldCase(ink->Name())}] = ink;
+    for (const auto& ink : book.inks) {
+        const std::string name = FoldCase(ink->Name());
+        inks_[{key, name}] = ink;
+        if (ink->IsProcess())
+            processInks_.emplace(name, ink);  // the first book (load order) keeps it
+    }
     bookIndex_[key] = books_.size();
     books_.push_back(std::move(book));
     return true;

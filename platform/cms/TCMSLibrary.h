@@ -58,6 +58,7 @@ class TCMSLibrary {
     std::vector<InkBook> books_;
     std::map<std::string, std::size_t> bookIndex_;  // folded book name -> books_
     std::map<std::pair<std::string, std::string>, std::shared_ptr<TInk>> inks_;
+    std::map<std::string, std::shared_ptr<TInk>> processInks_;  // folded name -> first
     std::map<std::string, std::shared_ptr<const TProc>> processes_;
     std::map<std::string, rdz::cms::StrategyDef> strategies_;
     std::unique_ptr<rdz::cms::LinkStore> links_;

@@ -7,6 +7,7 @@
 #include "platform/cms/InkRules.h"
 #include "platform/cms/JsonReader.h"
 #include "platform/cms/LcmsHandles.h"
+#include "platform/cms/Messages.h"
 #include "platform/cms/Names.h"
 #include "platform/cms/PixelConverter.h"
 #include "platform/cms/StandIn.h"
@@ -39,7 +40,8 @@ TColTransf::~TColTransf() = default;
 
 void TColTransf::AddReport(const std::string& text) {
     report_.push_back(text);
-    std::fprintf(stderr, "CMS Color Strategy '%s': %s\n", def_.name.c_str(), text.c_str());
+    rdz::cms::Say(rdz::cms::MessageLevel::Warning,
+                  "CMS Color Strategy '" + def_.name + "': " + text);
 }
 
 void TColTransf::DropConversion() {

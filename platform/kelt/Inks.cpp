@@ -5,6 +5,7 @@
 #include "host/LWKeltBase.h"
 #include "host/REUSE.h"
 #include "host/kelt_db.h"
+#include "platform/common/ControlCharacters.h"
 #include "platform/kelt/Records.h"
 #include "platform/kelt/kelt_builder.h"
 
@@ -34,28 +35,43 @@ void SetMethod(InkRec* ink, const char* method) {
     }
 }
 
+/// `text` with ASCII letters in lower case, as strcmp_ci compares.
+std::string Fold(const char* text) {
+    std::string folded(text != nullptr ? text : "");
+    for (char& c : folded) {
+        c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return folded;
+}
+
+/// The index key of an ink: book and ink name, folded, joined by a byte that
+/// neither name can hold (they are C strings).
+std::string InkKey(const char* bookName, const char* name) {
+    std::string key = Fold(bookName);
+    key += '\0';
+    key += Fold(name);
+    return key;
+}
+
 /// The ink of `document`'s database with this book and ink name (ignoring case).
 InkRec* FindInk(const DocumentRec* document, const char* bookName, const char* name) {
-    for (void* item : document->inks.items) {
-        InkRec* stored = static_cast<InkRec*>(item);
-        if (strcmp_ci(BookName(stored->book), bookName) == 0 &&
-            strcmp_ci(stored->nameText.c_str(), name) == 0) {
-            return stored;
-        }
-    }
-    return nullptr;
+    const auto found = document->inkIndex.find(InkKey(bookName, name));
+    return found != document->inkIndex.end() ? found->second : nullptr;
+}
+
+/// Appends `ink` to the document's ink database (its name must be new there).
+void StoreInk(DocumentRec* document, InkRec* ink) {
+    ink->database = document;
+    document->inks.items.push_back(ink);
+    document->inkIndex.emplace(InkKey(BookName(ink->book), ink->nameText.c_str()), ink);
 }
 
 inkbook_t* FindBook(const DocumentRec* document, const char* name) {
     if (document == nullptr || name == nullptr) {
         return nullptr;
     }
-    for (inkbook_t* book : document->books) {
-        if (strcmp_ci(book->name.c_str(), name) == 0) {
-            return book;
-        }
-    }
-    return nullptr;
+    const auto found = document->bookIndex.find(Fold(name));
+    return found != document->bookIndex.end() ? found->second : nullptr;
 }
 
 }  // namespace
@@ -74,6 +90,7 @@ inkbook_t* AddInkBook(document_object_t* object, const char* name) {
     }
     inkbook_t* book = new inkbook_t{name};
     document->books.push_back(book);
+    document->bookIndex.emplace(Fold(name), book);
     return book;
 }
 
@@ -99,8 +116,7 @@ inkt_t* AddInk(document_object_t* object, const InkSetup& setup) {
     SetMethod(ink, setup.printingMethod.empty() ? nullptr : setup.printingMethod.c_str());
     ink->inheritedValue = setup.inheritedValue;
     ink->attribute = setup.attribute;
-    ink->database = document;
-    document->inks.items.push_back(ink);
+    StoreInk(document, ink);
     return ink;
 }
 
@@ -158,6 +174,11 @@ std::vector<inkt_t*> Inks(const document_object_t* object) {
     return out;
 }
 
+std::size_t InkCount(const document_object_t* object) {
+    const DocumentRec* document = AsDocument(object);
+    return document != nullptr ? document->inks.items.size() : 0;
+}
+
 void FreeInk(inkt_t* ink) {
     if (ink != nullptr && Rec(ink)->database == nullptr) {
         FreeInkRecord(Rec(ink));
@@ -204,8 +225,7 @@ inkt_t* IDB_merge_ink(inkt_t** ink) {
         *ink = stored;
         return stored;
     }
-    newcomer->database = document;
-    document->inks.items.push_back(newcomer);
+    StoreInk(document, newcomer);
     return newcomer;
 }
 
@@ -282,7 +302,9 @@ void INK_print(const inkt_t* ink) {
             kinds += w.word;
         }
     }
-    Tprintf("ink \"%s\" \"%s\" kinds=%s rgb=%.3f,%.3f,%.3f\n", BookName(rec->book),
-            rec->nameText.c_str(), kinds.empty() ? "-" : kinds.c_str(), rec->rgb[0], rec->rgb[1],
-            rec->rgb[2]);
+    // One line per ink, whatever its names hold.
+    Tprintf("ink \"%s\" \"%s\" kinds=%s rgb=%.3f,%.3f,%.3f\n",
+            rdz::platform::EscapeControlCharacters(BookName(rec->book)).c_str(),
+            rdz::platform::EscapeControlCharacters(rec->nameText).c_str(),
+            kinds.empty() ? "-" : kinds.c_str(), rec->rgb[0], rec->rgb[1], rec->rgb[2]);
 }

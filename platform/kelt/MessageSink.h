@@ -2,10 +2,13 @@
 //
 // MSG_Info, MSG_Error and KELTIO_Warning format their text with printf rules
 // and hand (level, text) to the message sink; ZQ_AssertForExport(false) hands
-// (Assert, "assertion failed") to the same sink. The default sink writes one
-// line per message to standard error: the level word, a colon, a space and
-// the text ("WARNING: Ink ... will not be converted."); a trailing newline of
-// the text is not doubled.
+// (Assert, "assertion failed") to the same sink. Every text reaches the sink
+// as one line: a newline at its end is dropped and every other control
+// character is escaped ("\n", "\r", "\t", else "\xNN"; see
+// platform/common/ControlCharacters.h), so that a name holding a newline
+// cannot make a line that looks like a message of its own. The default sink
+// writes one line per message to standard error: the level word, a colon, a
+// space and the text ("WARNING: Ink ... will not be converted.").
 //
 // Tprintf formats its text and hands it to the print sink; the default print
 // sink writes it to standard output unchanged.

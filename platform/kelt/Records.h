@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "host/kelt_container.h"
@@ -184,6 +185,11 @@ struct DocumentRec : document_object_t {
     ObjectExtra extra;
     std::vector<inkbook_t*> books;
     sol_list_t inks;
+    // Look-ups by name, so that adding n inks costs n look-ups and not n^2
+    // comparisons. Keys are folded to lower case the way strcmp_ci compares
+    // (InkKey in Inks.cpp); every book and ink of the lists above is in them.
+    std::unordered_map<std::string, inkbook_t*> bookIndex;
+    std::unordered_map<std::string, InkRec*> inkIndex;
     sol_list_t paintList;
     HistoryLog history;
     bool tagged = false;

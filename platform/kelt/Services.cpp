@@ -9,6 +9,7 @@
 #include "host/ZQAssert.h"
 #include "host/kelt_db.h"
 #include "host/zqmsg.h"
+#include "platform/common/ControlCharacters.h"
 #include "platform/kelt/MessageSink.h"
 
 int interactive = 0;
@@ -17,8 +18,10 @@ namespace rdz::kelt {
 namespace {
 
 void DefaultMessageSink(MessageLevel level, const std::string& text) {
-    const bool hasNewline = !text.empty() && text.back() == '\n';
-    std::fprintf(stderr, "%s: %s%s", MessageLevelWord(level), text.c_str(), hasNewline ? "" : "\n");
+    // Whole lines in one write, so that lines of other writers never cut in.
+    const std::string line =
+        std::string(MessageLevelWord(level)) + ": " + rdz::platform::EscapeLine(text) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
     std::fflush(stderr);
 }
 
@@ -54,9 +57,12 @@ std::string FormatV(const char* format, va_list args) {
 }
 
 void Emit(MessageLevel level, const std::string& text) {
+    // Names in messages come from documents and databases: a newline in one
+    // must not start a line that looks like a message of its own.
+    const std::string line = rdz::platform::EscapeLine(text);
     // Copied so that a sink may replace itself while it runs.
     MessageSinkFunction sink = CurrentMessageSink();
-    sink(level, text);
+    sink(level, line);
 }
 
 }  // namespace

@@ -17,7 +17,10 @@
 //   twice; collect first when deleting while walking.
 // - Ink database. Inks are kept in the order they were added or merged. Ink
 //   books belong to the document; IDB_get_inkbook finds a book of TheDoc by
-//   name ignoring case. An ink without a book has the book name "".
+//   name ignoring case. An ink without a book has the book name "". Books and
+//   inks are found by name through hash indexes, so that a document of
+//   100,000 inks is built in linear time. Names are kept as given, control
+//   characters included (INK_print escapes them).
 //   IDB_merge_ink of an ink that already belongs to the database returns it
 //   unchanged; with no TheDoc it returns null and leaves `*ink` to the caller.
 // - Registration inks. An ink with kind InkRegistration stands for "all
@@ -165,6 +168,9 @@ void SetInkKinds(inkt_t* ink, unsigned kinds, const char* process = nullptr);
 void SetInkRGB(inkt_t* ink, float r, float g, float b);
 /// The inks of the document's ink database, in database order.
 std::vector<inkt_t*> Inks(const document_object_t* document);
+/// How many inks the document's ink database holds (without copying them
+/// as Inks does; 0 for null or an object that is not a document).
+std::size_t InkCount(const document_object_t* document);
 /// Frees an ink that belongs to no database (from INK_create); ignores an ink
 /// of a database and null.
 void FreeInk(inkt_t* ink);

@@ -338,6 +338,59 @@ TEST(DamagedInput, DamagedDatabaseFilesAreNamedAndTheConversionDoesNotUseThem) {
     EXPECT_FALSE(Exists(scratch.Path("out.json")));
 }
 
+TEST(DamagedInput, StrategyFilesThatCannotBeTrustedAreNamedAndNotUsed) {
+    struct StrategyCase {
+        std::string name;   // the strategy, as --strategy names it
+        std::string file;   // its file in strategies/
+        std::string text;   // what the file holds
+        std::string fault;  // the warning's text after the file name
+    };
+    const std::string good = R"("type": 1, "source": "default_cmyk.icc")";
+    const StrategyCase cases[] = {
+        {"Twice", "Twice.json", "{" + good + R"(, "renderingIntent": 3, "renderingIntent": 2})",
+         "renderingIntent: the field is given twice in one object"},
+        {"Nested", "Nested.json",
+         "{" + good + R"(, "advancedItems": [{"book": "Process", "ink": "Cyan", "ink": "Black",
+                          "option": 1}]})",
+         "advancedItems[0].ink: the field is given twice in one object"},
+        {"Nul", "Nul.json", "{" + good + R"(, "destination": "ps_cmyk.icc\u0000.icc"})",
+         "destination: a text must not hold a NUL character"},
+        {"Bad\nName", "Bad\nName.json", "{" + good + "}",
+         "the file name holds control characters; the file is not read"},
+        {"Bad\x1b[2JName", "Bad\x1b[2JName.json", "{" + good + "}",
+         "the file name holds control characters; the file is not read"},
+    };
+    for (const StrategyCase& c : cases) {
+        SCOPED_TRACE(c.file);
+        Scratch db;
+        MakeDatabase(db.Path("cmsdb"));
+        WriteFile(db.Path("cmsdb/strategies/" + c.file), c.text);
+        Scratch scratch;
+        const std::string input = CopySample(scratch.Path("in"));
+        const CliRun run = RunCli({"convert", "--cms", db.Path("cmsdb"), "--strategy", c.name,
+                                   input, "-o", scratch.Path("out.json")});
+        EXPECT_EQ(1, run.status) << run.err;
+        EXPECT_FALSE(HasSanitizerReport(run.err)) << run.err;
+        std::string escaped = c.file;
+        for (const auto& control : {std::make_pair(std::string("\n"), std::string("\\n")),
+                                    std::make_pair(std::string("\x1b"), std::string("\\x1B"))}) {
+            for (std::size_t at = escaped.find(control.first); at != std::string::npos;
+                 at = escaped.find(control.first, at + control.second.size())) {
+                escaped.replace(at, control.first.size(), control.second);
+            }
+        }
+        EXPECT_NE(std::string::npos,
+                  run.err.find("WARNING: CMS database " + db.Path("cmsdb") + ": strategies/" +
+                               escaped + ": " + c.fault + "\n"))
+            << run.err;
+        // The converter's and the program's: the strategy is unknown, nothing was written.
+        EXPECT_NE(std::string::npos, run.err.find("ERROR: Color Strategy ")) << run.err;
+        EXPECT_EQ(2, CountLines(run.err, "ERROR: ")) << run.err;
+        EXPECT_EQ(std::string::npos, run.err.find_first_of("\x1b")) << run.err;
+        EXPECT_FALSE(Exists(scratch.Path("out.json")));
+    }
+}
+
 TEST(DamagedInput, DeviceLinksAreCheckedBeforeAnythingIsConverted) {
     Scratch db;
     MakeDatabase(db.Path("cmsdb"));

@@ -172,3 +172,125 @@ TEST(CmsDatabase, MissingFolderGivesAnEmptyDatabaseAndAFault) {
     EXPECT_EQ("/nonexistent/rdz-cmsdb: the database folder does not exist",
               rdz::cms::LoadErrors()[0]);
 }
+
+TEST(CmsDatabase, KeysGivenTwiceAndNulInTextsAreFaultsNamingTheField) {
+    ScratchDatabase scratch;
+    scratch.Write("inkbooks/a.json", kBook);
+    // nlohmann's parser would keep the second "lab" without a word.
+    scratch.Write("inkbooks/twice.json",
+                  R"({"book": "Twice", "inks": [{"name": "Ok", "lab": [1, 2, 3]},
+                      {"name": "Red", "lab": [50, 60, 40], "lab": [50, -60, 40]}]})");
+    scratch.Write("inkbooks/top.json", R"({"book": "Top", "book": "Other", "inks": []})");
+    // A NUL would cut the name short where C strings take it.
+    scratch.Write("inkbooks/nul.json",
+                  R"({"book": "Nul", "inks": [{"name": "Red\u0000Blue", "lab": [1, 2, 3]}]})");
+    scratch.AddProcess("coated.icc", DefaultCmyk());
+    scratch.Write("strategies/twice.json",
+                  R"({"type": 2, "source": "coated.icc", "advancedItems": [
+                        {"book": "Book A", "ink": "Red", "option": 1, "option": 0}]})");
+    scratch.Write("strategies/nul.json", R"({"type": 2, "source": "coated.icc\u0000x"})");
+    // The same key in two different objects is no fault.
+    scratch.Write("strategies/fine.json",
+                  R"({"type": 3, "source": "coated.icc", "advancedItems": [
+                        {"book": "Book A", "ink": "Red", "option": 1},
+                        {"book": "Book A", "ink": "Green", "option": 1}]})");
+
+    OpenDatabase db(scratch.Folder());
+    EXPECT_TRUE(
+        HasError("inkbooks/twice.json: inks[1].lab: the field is given twice in one "
+                 "object"));
+    EXPECT_TRUE(HasError("inkbooks/top.json: book: the field is given twice in one object"));
+    EXPECT_TRUE(
+        HasError("inkbooks/nul.json: inks[0].name: a text must not hold a NUL "
+                 "character"));
+    EXPECT_TRUE(
+        HasError("strategies/twice.json: advancedItems[0].option: the field is given "
+                 "twice in one object"));
+    EXPECT_TRUE(HasError("strategies/nul.json: source: a text must not hold a NUL character"));
+    EXPECT_EQ(5u, rdz::cms::LoadErrors().size());
+    EXPECT_FALSE(TIDB_GetInk(TCMS_GetLib(), "Twice", "Ok")) << "a faulty book is left out whole";
+    EXPECT_FALSE(TCMS_ColTransfDBNew(TCMS_GetLib(), "twice"));
+    EXPECT_TRUE(TCMS_ColTransfDBNew(TCMS_GetLib(), "fine"));
+    EXPECT_TRUE(TIDB_GetInk(TCMS_GetLib(), "Book A", "Red"));
+}
+
+TEST(CmsDatabase, FilesWhoseNamesHoldControlCharactersAreNotReadAndSaySo) {
+    ScratchDatabase scratch;
+    scratch.AddProcess("coated.icc", DefaultCmyk());
+    scratch.Write("strategies/Good.json", R"({"type": 2, "source": "coated.icc"})");
+    scratch.Write("strategies/Fake\nINFO: Wrote x.json", R"({"type": 2, "source": "coated.icc"})");
+    scratch.Write("strategies/Bell\a.json", R"({"type": 2, "source": "coated.icc"})");
+    scratch.AddProcess("tab\tcoated.icc", DefaultCmyk());
+    scratch.Write("inkbooks/esc\x1b[2J.json", kBook);
+
+    std::vector<std::pair<rdz::cms::MessageLevel, std::string>> said;
+    const rdz::cms::MessageSinkFunction previous =
+        rdz::cms::SetMessageSink([&](rdz::cms::MessageLevel level, const std::string& text) {
+            said.emplace_back(level, text);
+        });
+    {
+        OpenDatabase db(scratch.Folder());
+        EXPECT_TRUE(TCMS_ColTransfDBNew(TCMS_GetLib(), "Good"));
+        EXPECT_FALSE(TCMS_ColTransfDBNew(TCMS_GetLib(), "Fake\nINFO: Wrote x"));
+        EXPECT_FALSE(TCMS_ColTransfDBNew(TCMS_GetLib(), "Bell\a"));
+        EXPECT_FALSE(TCMS_ProcDBNew(TCMS_GetLib(), "tab\tcoated.icc"));
+        EXPECT_FALSE(TIDB_GetInk(TCMS_GetLib(), "Book A", "Red"));
+        EXPECT_TRUE(
+            HasError("strategies/Fake\nINFO: Wrote x.json: the file name holds control "
+                     "characters; the file is not read"));
+        EXPECT_EQ(4u, rdz::cms::LoadErrors().size());
+    }
+    rdz::cms::SetMessageSink(previous);
+
+    // Each fault is one warning line: nothing in it starts a line of its own.
+    ASSERT_EQ(4u, said.size());
+    const std::string prefix = "CMS database " + scratch.Folder() + ": ";
+    EXPECT_EQ(rdz::cms::MessageLevel::Warning, said[0].first);
+    EXPECT_EQ(prefix +
+                  "inkbooks/esc\\x1B[2J.json: the file name holds control characters; the "
+                  "file is not read",
+              said[0].second);
+    EXPECT_EQ(prefix +
+                  "processes/tab\\tcoated.icc: the file name holds control characters; "
+                  "the file is not read",
+              said[1].second);
+    for (const auto& message : said) {
+        EXPECT_EQ(rdz::cms::MessageLevel::Warning, message.first);
+        EXPECT_EQ(std::string::npos, message.second.find_first_of("\n\a\t\x1b")) << message.second;
+    }
+}
+
+TEST(CmsDatabase, DefaultMessageSinkWritesLevelWordAndOneLine) {
+    ScratchDatabase scratch;
+    scratch.Write("inkbooks/a.json",
+                  R"({"book": "A", "inks": [{"name": "X\nY", "lab": [1, 2, 3]}]})");
+    testing::internal::CaptureStderr();
+    { OpenDatabase db(scratch.Folder()); }
+    EXPECT_EQ("WARNING: CMS database " + scratch.Folder() +
+                  ": inkbooks/a.json: inks[0].name: a name must not hold control characters\n",
+              testing::internal::GetCapturedStderr());
+}
+
+TEST(CmsDatabase, LargeInkBookLoadsWholeAndStillFindsASecondInkOfOneName) {
+    // Every name is checked against every other (ignoring case) through an
+    // index; a second ink of a name is still found at the end of a large book.
+    constexpr int kInks = 10000;
+    std::string book = R"({"book": "Big", "inks": [)";
+    for (int i = 0; i < kInks; ++i) {
+        book += (i == 0 ? "" : ",") + std::string(R"({"name": "Ink )") + std::to_string(i) +
+                R"(", "lab": [50, 0, 0], "process": )" + (i % 1000 == 0 ? "true" : "false") + "}";
+    }
+    ScratchDatabase scratch;
+    scratch.Write("inkbooks/big.json", book + "]}");
+    scratch.Write("inkbooks/twice.json", book + R"(, {"name": "INK 4711", "lab": [1, 2, 3]}]})");
+    OpenDatabase db(scratch.Folder());
+    EXPECT_TRUE(HasError("inkbooks/twice.json: inks[" + std::to_string(kInks) +
+                         "]: a second ink named 'INK 4711'"));
+    ASSERT_EQ(1u, rdz::cms::LoadErrors().size());
+    for (int i : {0, 1, 4711, kInks - 1}) {
+        const auto ink = TIDB_GetInk(TCMS_GetLib(), "BIG", ("ink " + std::to_string(i)).c_str());
+        ASSERT_TRUE(ink) << i;
+        EXPECT_EQ("Ink " + std::to_string(i), ink->Name());
+    }
+    EXPECT_FALSE(TIDB_GetInk(TCMS_GetLib(), "Big", ("Ink " + std::to_string(kInks)).c_str()));
+}

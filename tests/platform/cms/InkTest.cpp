@@ -145,3 +145,22 @@ TEST(CmsInks, InkInfoEqualityNeedsTheKindAndIgnoresCase) {
     EXPECT_STREQ("", empty.GetBookNamePtr());
     EXPECT_EQ(0, empty.GetKind());
 }
+
+TEST(CmsInks, ColorInkTakesAnyNameTheDocumentGivesIt) {
+    // A document ink with a tab, a newline or a terminal command in its name
+    // is still an ink on the press: it gets its CMS ink like any other.
+    for (const char* name :
+         {"My\tSpot", "x\nINFO: Wrote /etc/shadow", "\x1b[31mRed", "\x7f", "Gr\xfcn"}) {
+        std::string message;
+        const auto ink =
+            TIDB_GetColorInk(nullptr, "calibrator", {0.5, 0.2, 0.1}, 0.0, name, &message, "");
+        ASSERT_TRUE(ink) << message;
+        EXPECT_EQ(name, ink->Name());
+        ExpectLab(SrgbLab(0.5, 0.2, 0.1), ink->Lab());
+    }
+    const std::string longName(1000, 'L');
+    const auto ink = TIDB_GetColorInk(nullptr, "crom_offs", {1.0, 1.0, 1.0, 1.0}, 1.0,
+                                      longName.c_str(), nullptr, "");
+    ASSERT_TRUE(ink);
+    EXPECT_EQ(longName, ink->Name());
+}

@@ -100,3 +100,21 @@ TEST(CmsProcesses, UnknownProcessLeavesTheCountsAlone) {
     EXPECT_EQ(-1, TCMS_ProcGetNrInks(nullptr));
     EXPECT_TRUE(TCMS_ProcGetInks(nullptr).empty());
 }
+
+TEST(CmsProcesses, ChannelTakesTheBookOfTheFirstProcessInkOfItsName) {
+    ScratchDatabase scratch;
+    // Books load in file-name order; only process inks name a channel's book.
+    scratch.Write("inkbooks/a.json", R"({"book": "First", "inks": [
+        {"name": "CYAN", "lab": [55, -37, -50], "process": true},
+        {"name": "Magenta", "lab": [48, 74, -3]}]})");
+    scratch.Write("inkbooks/b.json", R"({"book": "Second", "inks": [
+        {"name": "Cyan", "lab": [55, -37, -50], "process": true},
+        {"name": "magenta", "lab": [48, 74, -3], "process": true}]})");
+    scratch.AddProcess("coated.icc", DefaultCmyk());
+    OpenDatabase db(scratch.Folder());
+    const TInkVector inks = TCMS_ProcGetInks(TCMS_ProcDBNew(TCMS_GetLib(), "coated.icc"));
+    ASSERT_EQ(4u, inks.size());
+    EXPECT_EQ("First", inks[0]->Book());
+    EXPECT_EQ("Second", inks[1]->Book());
+    EXPECT_EQ("", inks[2]->Book());
+}

@@ -146,4 +146,53 @@ TEST(KeltInks, PrintWritesOneLine) {
               print.text());
 }
 
+TEST(KeltInks, PrintKeepsAnInkOnOneLineWhateverItsNameHolds) {
+    rdz::kelt::ScopedDocument doc;
+    inkt_t* ink = rdz::kelt::AddInk(doc, Spot("Book\tA", "My\nSpot"));
+    rdz::kelt::RecordingPrintSink print;
+    INK_print(ink);
+    EXPECT_EQ("ink \"Book\\tA\" \"My\\nSpot\" kinds=- rgb=0.000,0.000,0.000\n", print.text());
+    // The database keeps the name as it was given.
+    const char* book = nullptr;
+    const char* name = nullptr;
+    INK_get_group_and_name(ink, &book, &name);
+    EXPECT_STREQ("Book\tA", book);
+    EXPECT_STREQ("My\nSpot", name);
+}
+
+TEST(KeltInks, ManyInksAreFoundByBookAndNameIgnoringCase) {
+    // Found through an index: a document of 40,000 inks took most of a
+    // minute while each ink was compared with every earlier one.
+    rdz::kelt::ScopedDocument doc;
+    constexpr int kInks = 20000;
+    std::vector<inkt_t*> added;
+    for (int i = 0; i < kInks; ++i) {
+        const std::string book = "Book " + std::to_string(i % 7);
+        added.push_back(
+            rdz::kelt::AddInk(doc, Spot(book.c_str(), ("Spot " + std::to_string(i)).c_str())));
+    }
+    EXPECT_EQ(kInks, IDB_count_inks());
+    EXPECT_EQ(added, DatabaseInks()) << "database order is the order of adding";
+    for (int i : {0, 1, 6999, kInks - 1}) {
+        const std::string book = "BOOK " + std::to_string(i % 7);
+        inkt_t* newcomer =
+            INK_create(IDB_get_inkbook(book.c_str()), ("sPOT " + std::to_string(i)).c_str());
+        EXPECT_EQ(added[static_cast<std::size_t>(i)], IDB_merge_ink(&newcomer)) << i;
+        EXPECT_EQ(added[static_cast<std::size_t>(i)], newcomer);
+        // The same name in another book, and no book at all, are other inks.
+        const std::string other = "Book " + std::to_string((i + 1) % 7);
+        EXPECT_EQ(
+            added[static_cast<std::size_t>(i)],
+            rdz::kelt::AddInk(doc, Spot(book.c_str(), ("Spot " + std::to_string(i)).c_str())));
+        EXPECT_NE(
+            added[static_cast<std::size_t>(i)],
+            rdz::kelt::AddInk(doc, Spot(other.c_str(), ("Spot " + std::to_string(i)).c_str())));
+    }
+    inkt_t* loose = INK_create(nullptr, "spot 5");
+    EXPECT_EQ(loose, IDB_merge_ink(&loose));
+    EXPECT_EQ(kInks + 5, IDB_count_inks());
+    EXPECT_EQ(nullptr, IDB_get_inkbook("Book 7"));
+    EXPECT_STREQ("Book 3", IDB_get_inkbook_name(IDB_get_inkbook("bOOK 3")));
+}
+
 }  // namespace

@@ -9,6 +9,7 @@
 #include "host/kelt_container.h"
 #include "host/kelt_db.h"
 #include "host/zqmsg.h"
+#include "platform/common/ControlCharacters.h"
 #include "platform/kelt/MessageSink.h"
 #include "platform/kelt/kelt_builder.h"
 
@@ -164,6 +165,45 @@ TEST(KeltServices, LongMessagesAreNotCut) {
     MSG_Info("<%s>", name.c_str());
     ASSERT_EQ(1u, sink.messages().size());
     EXPECT_EQ("<" + name + ">", sink.messages()[0].text);
+}
+
+TEST(KeltServices, ControlCharactersInMessagesAreEscapedSoEachMessageStaysOneLine) {
+    rdz::kelt::RecordingMessageSink sink;
+    // A name that tries to print a message line of its own.
+    MSG_Info("Ink %s will be converted.", "x\nINFO: Wrote /etc/shadow");
+    KELTIO_Warning("tab\there, return\r, escape\x1b[2J, bell\a, delete\x7f, C1\xc2\x9b.");
+    MSG_Error("%s", "ends in a newline\n");
+    // Left alone: backslashes (paths), other UTF-8 and bytes that are not UTF-8.
+    MSG_Error("C:\\new\\table \xc3\xa9 \xff\xfe");
+    const std::vector<Message> expected = {
+        {MessageLevel::Info, "Ink x\\nINFO: Wrote /etc/shadow will be converted."},
+        {MessageLevel::Warning,
+         "tab\\there, return\\r, escape\\x1B[2J, bell\\x07, delete\\x7F, C1\\xC2\\x9B."},
+        {MessageLevel::Error, "ends in a newline"},
+        {MessageLevel::Error, "C:\\new\\table \xc3\xa9 \xff\xfe"},
+    };
+    EXPECT_EQ(expected, sink.messages());
+
+    testing::internal::CaptureStderr();
+    {
+        // The default sink, with the recorder out of the way.
+        const rdz::kelt::MessageSinkFunction recorder = rdz::kelt::SetMessageSink(nullptr);
+        MSG_Info("Ink %s will be converted.", "x\nINFO: Wrote /etc/shadow");
+        rdz::kelt::SetMessageSink(recorder);
+    }
+    EXPECT_EQ("INFO: Ink x\\nINFO: Wrote /etc/shadow will be converted.\n",
+              testing::internal::GetCapturedStderr());
+}
+
+TEST(KeltServices, EscapingTwiceChangesNothing) {
+    const std::string once = rdz::platform::EscapeLine("a\n\tb\x01\x1b\x7f\xc2\x85 \\n end\n");
+    EXPECT_EQ("a\\n\\tb\\x01\\x1B\\x7F\\xC2\\x85 \\n end", once);
+    EXPECT_EQ(once, rdz::platform::EscapeLine(once));
+    EXPECT_FALSE(rdz::platform::HasControlCharacter(once));
+    EXPECT_TRUE(rdz::platform::HasControlCharacter(std::string("a\0b", 3)));
+    EXPECT_FALSE(rdz::platform::HasControlCharacter("caf\xc3\xa9 \xff"));
+    // A NUL inside a text (std::string, not a C string) is escaped, not an end.
+    EXPECT_EQ("a\\x00b", rdz::platform::EscapeLine(std::string("a\0b", 3)));
 }
 
 }  // namespace
