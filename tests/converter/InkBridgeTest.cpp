@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <random>
 
 #include <filesystem>
 #include <fstream>
@@ -15,11 +16,11 @@ namespace {
 
 /// A CMS database folder with one ink book "Metallics" holding "Gold".
 class InkBridge : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = fs::temp_directory_path() /
-                 ("rdz-inkbridge-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                 ("rdz-inkbridge-" + std::to_string(std::random_device{}()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder / "inkbooks");
         std::ofstream(folder / "inkbooks" / "metallics.json")
             << R"({"book": "Metallics", "inks": [{"name": "Gold", "lab": [70, 6, 40]}]})";

@@ -2,6 +2,7 @@
 // byte for byte against LittleCMS applying the same file.
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <random>
 
 #include <filesystem>
 
@@ -22,8 +23,8 @@ constexpr const char* kDestinationIcc = RDZ_GS_ICC_DIR "/ps_cmyk.icc";
 void WriteLink(const fs::path& file, bool rgbInput = false) {
     cmsHPROFILE src = rgbInput ? cmsCreate_sRGBProfile() : cmsOpenProfileFromFile(kSourceIcc, "r");
     cmsHPROFILE dst = cmsOpenProfileFromFile(kDestinationIcc, "r");
-    cmsHTRANSFORM t = cmsCreateTransform(src, rgbInput ? TYPE_RGB_8 : TYPE_CMYK_8, dst,
-                                         TYPE_CMYK_8, INTENT_PERCEPTUAL, 0);
+    cmsHTRANSFORM t = cmsCreateTransform(src, rgbInput ? TYPE_RGB_8 : TYPE_CMYK_8, dst, TYPE_CMYK_8,
+                                         INTENT_PERCEPTUAL, 0);
     cmsHPROFILE link = cmsTransform2DeviceLink(t, 4.3, 0);
     ASSERT_TRUE(cmsSaveProfileToFile(link, file.string().c_str()));
     cmsCloseProfile(link);
@@ -33,10 +34,11 @@ void WriteLink(const fs::path& file, bool rgbInput = false) {
 }
 
 class IccDeviceLink : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::temp_directory_path() / (std::string("rdz-devicelink-") + info->name());
+        folder = fs::temp_directory_path() / (std::string("rdz-devicelink-") + info->name() + "-" +
+                                              std::to_string(std::random_device{}()));
         fs::remove_all(folder);
         fs::create_directories(folder);
         link = folder / "coated to news.icc";
@@ -139,7 +141,8 @@ TEST_F(IccDeviceLink, PaintsAndImagesMatchLittleCmsByteForByte) {
     EXPECT_EQ(def->inks[4], gold);
     for (int x = 0; x < 3; ++x) {
         for (int c = 0; c < 4; ++c) {
-            EXPECT_EQ(out[static_cast<size_t>(c * 3 + x)], expected[static_cast<size_t>(x * 4 + c)]);
+            EXPECT_EQ(out[static_cast<size_t>(c * 3 + x)],
+                      expected[static_cast<size_t>(x * 4 + c)]);
         }
         EXPECT_EQ(out[static_cast<size_t>(12 + x)], image.pixels[static_cast<size_t>(12 + x)]);
         EXPECT_EQ(out[static_cast<size_t>(15 + x)], image.pixels[static_cast<size_t>(15 + x)]);
@@ -203,8 +206,8 @@ TEST_F(IccDeviceLink, TheOptionMayBeAFileUrl) {
     EXPECT_THROW(Convert(), std::exception);
     const std::vector<std::string> errors = messages.texts(MessageLevel::Error);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].rfind("Error opening ICC Device link file http://example.invalid/link.icc: ",
-                              0),
-              0u)
+    EXPECT_EQ(
+        errors[0].rfind("Error opening ICC Device link file http://example.invalid/link.icc: ", 0),
+        0u)
         << errors[0];
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
+#include <random>
 
 #include <array>
 #include <filesystem>
@@ -15,14 +16,15 @@
 #include "profile/TColorConverter_ProfileToProfile.h"
 
 class ProfileFixture : public ::testing::Test {
-protected:
+  protected:
     static constexpr const char* kSourceIcc = RDZ_GS_ICC_DIR "/default_cmyk.icc";
     static constexpr const char* kDestinationIcc = RDZ_GS_ICC_DIR "/ps_cmyk.icc";
 
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         folder = std::filesystem::temp_directory_path() /
-                 (std::string("rdz-profile-") + info->test_suite_name() + "-" + info->name());
+                 (std::string("rdz-profile-") + info->test_suite_name() + "-" + info->name() + "-" +
+                  std::to_string(std::random_device{}()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder / "inkbooks");
         std::filesystem::create_directories(folder / "processes");
@@ -30,8 +32,7 @@ protected:
         std::filesystem::copy_file(kDestinationIcc, folder / "processes" / "dst.icc");
         std::filesystem::copy_file(kDestinationIcc, folder / "processes" / "Own");
         std::ofstream(folder / "processes" / "Own.json") << "{}";
-        std::ofstream(folder / "inkbooks" / "process.json")
-            << R"({"book": "Process", "inks": [
+        std::ofstream(folder / "inkbooks" / "process.json") << R"({"book": "Process", "inks": [
                 {"name": "Cyan", "lab": [55, -37, -50], "process": true},
                 {"name": "Magenta", "lab": [48, 74, -3], "process": true},
                 {"name": "Yellow", "lab": [89, -5, 93], "process": true},

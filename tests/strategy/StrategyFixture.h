@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <random>
 
 #include <filesystem>
 #include <fstream>
@@ -14,14 +15,15 @@
 #include "strategy/TColorConverter_RodadazErivo.h"
 
 class StrategyFixture : public ::testing::Test {
-protected:
+  protected:
     static constexpr const char* kSourceIcc = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
     static constexpr const char* kDestinationIcc = "/usr/share/color/icc/ghostscript/ps_cmyk.icc";
 
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         folder = std::filesystem::temp_directory_path() /
-                 (std::string("rdz-strategy-") + info->test_suite_name() + "-" + info->name());
+                 (std::string("rdz-strategy-") + info->test_suite_name() + "-" + info->name() +
+                  "-" + std::to_string(std::random_device{}()));
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder / "inkbooks");
         std::filesystem::create_directories(folder / "processes");
