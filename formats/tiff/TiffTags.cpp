@@ -334,7 +334,7 @@ void ReadKeptTags(TIFF* tiff, TiffLayout* layout) {
 
 bool WriteKeptTags(TIFF* tiff, const std::vector<TiffTag>& tags) {
     for (const TiffTag& kept : tags) {
-        if (kept.anonymous && TIFFFieldWithTag(tiff, kept.tag) == nullptr) {
+        if (kept.anonymous && TIFFFindField(tiff, kept.tag, TIFF_ANY) == nullptr) {
             // libtiff learns unknown tags as it reads them; a written file
             // learns them here, in the form they were read in.
             TIFFFieldInfo info{};
