@@ -34,7 +34,7 @@ enum Mode { kTiles = 1, kRawStrips, kStrips, kScanlines };
 
 /// Keeps the first error libtiff reports for a file (later ones tend to be
 /// consequences of the first).
-int KeepError(TIFF*, void* userData, const char* module, const char* format, va_list args) {
+int KeepError(TIFF* tiff, void* userData, const char* module, const char* format, va_list args) {
     auto* text = static_cast<std::string*>(userData);
     if (!text->empty()) {
         return 1;
@@ -47,7 +47,10 @@ int KeepError(TIFF*, void* userData, const char* module, const char* format, va_
         return 1;
     }
     *text = buffer;
-    if (module != nullptr && *module != '\0' && text->find(module) == std::string::npos) {
+    // Codecs name the file as their module; the caller names it already.
+    const char* file = tiff != nullptr ? TIFFFileName(tiff) : nullptr;
+    const bool isFile = module != nullptr && file != nullptr && std::strcmp(module, file) == 0;
+    if (module != nullptr && *module != '\0' && !isFile && text->find(module) == std::string::npos) {
         *text = std::string(module) + ": " + *text;
     }
     return 1;
