@@ -73,7 +73,10 @@
 //   inks, plus alpha when hasAlpha) and fails with -1 when the definition has
 //   neither. CT_set_internal with a null image does nothing; it refuses (error
 //   message) an image that another definition holds, and besides the planes
-//   it takes the image's width and height.
+//   it takes the image's width and height. Images whose rows come from a
+//   source or go to a sink instead of memory (streamed TIFF conversions):
+//   ImageStreams.h. Every image the database holds in memory is counted
+//   against the memory budget (below).
 // - INK_print prints one line: ink "<book>" "<name>" kinds=<k,k..|-> rgb=r,g,b
 //   (kinds among process, opaque, technical, varnish, unregistered,
 //   registration; three decimals for rgb).
