@@ -1,8 +1,9 @@
 // Writing a converted 6000 x 6000 CMYK image as a TIFF file: wall time and
 // file size by compression and level, against Deflate at libtiff's default
 // level (what a Deflate input was written with before fast levels), in the
-// same run. The image is realistic content: gradients, flat blocks and
-// photographic noise in parts.
+// same run. Two images: realistic content (gradients, flat blocks and
+// photographic noise in parts) and gradients with a little noise everywhere
+// (the image of bench/cli/compare-tificc.sh).
 //
 //   build/rel/bench/tiff/rdz_bench_tiff_compression --benchmark_repetitions=5
 //
@@ -12,7 +13,9 @@
 #include <tiffio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -24,31 +27,36 @@ namespace {
 
 constexpr int kSize = 6000;
 
-/// Rows of the image, each plane after plane.
-const std::vector<std::uint8_t>& Image() {
-    static const std::vector<std::uint8_t> image = [] {
-        std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kSize) * kSize * 4);
-        std::uint32_t noise = 12345;
-        for (int y = 0; y < kSize; ++y) {
-            for (int x = 0; x < kSize; ++x) {
-                noise = noise * 1664525u + 1013904223u;
-                const bool photo = (x / 1500 + y / 1500) % 3 == 0;   // noisy parts
-                const bool flat = (x / 750 + y / 750) % 4 == 1;      // flat blocks
-                const int jitter = photo ? static_cast<int>(noise >> 26) - 32 : 0;
-                for (int c = 0; c < 4; ++c) {
-                    int v = flat ? 40 * c + 30
-                                 : (c == 0 ? x * 255 / kSize
-                                           : c == 1 ? y * 255 / kSize
-                                                    : c == 2 ? (x + y) * 255 / (2 * kSize) : 20);
-                    v = std::min(255, std::max(0, v + jitter));
-                    pixels[(static_cast<std::size_t>(y) * 4 + static_cast<std::size_t>(c)) * kSize +
-                           static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(v);
-                }
+/// Rows of image `content` (0 realistic, 1 noisy gradients), each plane
+/// after plane.
+const std::vector<std::uint8_t>& Image(int content) {
+    static std::vector<std::uint8_t> images[2];
+    std::vector<std::uint8_t>& pixels = images[content];
+    if (!pixels.empty()) {
+        return pixels;
+    }
+    pixels.resize(static_cast<std::size_t>(kSize) * kSize * 4);
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const bool photo = content == 0 && (x / 1500 + y / 1500) % 3 == 0;
+            const bool flat = content == 0 && (x / 750 + y / 750) % 4 == 1;
+            const int jitter = photo ? static_cast<int>(noise >> 26) - 32
+                                     : content == 1 ? static_cast<int>(noise >> 28) - 8 : 0;
+            for (int c = 0; c < 4; ++c) {
+                int v = flat ? 40 * c + 30
+                             : (c == 0 ? x * 255 / kSize
+                                       : c == 1 ? y * 255 / kSize
+                                                : c == 2 ? (x + y) * 255 / (2 * kSize)
+                                                         : ((x ^ y) >> 4) & 0xFF);
+                v = std::min(255, std::max(0, v + jitter));
+                pixels[(static_cast<std::size_t>(y) * 4 + static_cast<std::size_t>(c)) * kSize +
+                       static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(v);
             }
         }
-        return pixels;
-    }();
-    return image;
+    }
+    return pixels;
 }
 
 std::string Scratch() {
@@ -58,7 +66,8 @@ std::string Scratch() {
 }
 
 /// Writes the image; returns the file's size.
-std::uint64_t WriteImage(std::uint16_t compression, int level, std::uint16_t predictor) {
+std::uint64_t WriteImage(int content, std::uint16_t compression, int level,
+                         std::uint16_t predictor) {
     rdz::formats::TiffLayout layout;
     layout.width = kSize;
     layout.height = kSize;
@@ -69,7 +78,7 @@ std::uint64_t WriteImage(std::uint16_t compression, int level, std::uint16_t pre
     rdz::formats::TiffWriter writer;
     std::string error;
     const std::string path = Scratch();
-    const std::vector<std::uint8_t>& image = Image();
+    const std::vector<std::uint8_t>& image = Image(content);
     const std::size_t rowBytes = static_cast<std::size_t>(kSize) * 4;
     bool ok = writer.Open(path, layout, &error);
     for (int y = 0; ok && y < kSize; ++y) {
@@ -85,42 +94,51 @@ std::uint64_t WriteImage(std::uint16_t compression, int level, std::uint16_t pre
     return size;
 }
 
-std::uint64_t Deflate6Size() {
-    static const std::uint64_t size = WriteImage(COMPRESSION_ADOBE_DEFLATE, 6, PREDICTOR_HORIZONTAL);
-    return size;
+std::uint64_t Deflate6Size(int content) {
+    static std::uint64_t sizes[2] = {0, 0};
+    if (sizes[content] == 0) {
+        sizes[content] = WriteImage(content, COMPRESSION_ADOBE_DEFLATE, 6, PREDICTOR_HORIZONTAL);
+    }
+    return sizes[content];
 }
 
 void BM_Write(benchmark::State& state) {
     const auto compression = static_cast<std::uint16_t>(state.range(0));
     const int level = static_cast<int>(state.range(1));
+    const int content = static_cast<int>(state.range(2));
     const std::uint16_t predictor =
         compression == COMPRESSION_NONE ? PREDICTOR_NONE : PREDICTOR_HORIZONTAL;
-    Image();
-    const std::uint64_t reference = Deflate6Size();
+    const std::uint64_t reference = Deflate6Size(content);
     std::uint64_t size = 0;
     for (auto _ : state) {
-        size = WriteImage(compression, level, predictor);
+        size = WriteImage(content, compression, level, predictor);
     }
     state.counters["bytes"] = static_cast<double>(size);
     state.counters["size_vs_deflate6"] = static_cast<double>(size) / static_cast<double>(reference);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kSize) * kSize * 4);
 }
 
+void Cases(benchmark::internal::Benchmark* bench) {
+    const std::pair<int, int> cases[] = {
+        {COMPRESSION_ADOBE_DEFLATE, 6},  // the reference: libtiff's default level
+        {COMPRESSION_ADOBE_DEFLATE, 1}, {COMPRESSION_ADOBE_DEFLATE, 2},
+        {COMPRESSION_ADOBE_DEFLATE, 3}, {COMPRESSION_ZSTD, 9},  // libtiff's default ZSTD level
+        {COMPRESSION_ZSTD, 1},          {COMPRESSION_ZSTD, 3},
+        {COMPRESSION_LZW, 0},           {COMPRESSION_NONE, 0}};
+    for (int content = 0; content < 2; ++content) {
+        for (const auto& c : cases) {
+            bench->Args({c.first, c.second, content});
+        }
+    }
+}
+
 }  // namespace
 
 BENCHMARK(BM_Write)
-    ->ArgNames({"compression", "level"})
-    ->Args({COMPRESSION_ADOBE_DEFLATE, 6})  // the reference: libtiff's default level
-    ->Args({COMPRESSION_ADOBE_DEFLATE, 1})
-    ->Args({COMPRESSION_ADOBE_DEFLATE, 2})
-    ->Args({COMPRESSION_ADOBE_DEFLATE, 3})
-    ->Args({COMPRESSION_ZSTD, 1})
-    ->Args({COMPRESSION_ZSTD, 2})
-    ->Args({COMPRESSION_ZSTD, 3})
-    ->Args({COMPRESSION_ZSTD, 9})  // libtiff's default ZSTD level
-    ->Args({COMPRESSION_LZW, 0})
-    ->Args({COMPRESSION_NONE, 0})
+    ->ArgNames({"compression", "level", "content"})
+    ->Apply(Cases)
     ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
     ->UseRealTime();
 
 BENCHMARK_MAIN();

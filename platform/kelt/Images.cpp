@@ -342,44 +342,81 @@ CtDefRec* NewDefinition(const ImageSetup& setup) {
 
 }  // namespace
 
-ct_def_t* AddImageDefinition(document_object_t* object, const ImageSetup& setup) {
+namespace {
+
+/// AddImageDefinition: takes `pixels` (moved from when `movable`); with
+/// `reserved` the caller's budget reservation of pixels.size() bytes is the
+/// definition's now (released on failure).
+ct_def_t* AddDefinition(document_object_t* object, const ImageSetup& setup,
+                        std::vector<std::uint8_t>* pixels, bool reserved) {
+    const std::uint64_t given = reserved ? pixels->size() : 0;
     DocumentRec* document = AsDocument(object);
     const int nrInks = static_cast<int>(setup.inks.size());
     const int planes = nrInks + (setup.alpha ? 1 : 0);
     std::size_t samples = 0;
     if (document == nullptr || !SampleCount(setup.height, setup.width, planes, &samples) ||
-        (!setup.pixels.empty() && setup.pixels.size() != samples)) {
+        (!pixels->empty() && pixels->size() != samples)) {
+        ReleaseImageMemory(given);
         return nullptr;
     }
+    // Pixels the caller reserved are counted as held from here on.
+    g_heldBytes += given;
+    std::uint64_t handed = given;
     CtDefRec* definition = NewDefinition(setup);
     try {
         if (setup.internal) {
+            const bool fresh = pixels->empty();
             cti_image_t* image = NewImageRecord(
                 setup.params[0], setup.params[1], setup.params[2], setup.height, setup.width,
                 setup.alpha ? CTI_KIND_PLANES_ALPHA : CTI_KIND_PLANES, 8,
-                InkArray(nrInks, definition->inks), true, nullptr);
+                InkArray(nrInks, definition->inks), fresh && handed == 0, nullptr);
             if (image == nullptr) {
                 FreeObjectTree(definition);
+                Unhold(handed);
                 return nullptr;
-            }
-            if (!setup.pixels.empty()) {
-                image->pixels = setup.pixels;
             }
             image->owner = definition;
             definition->internal = image;
+            if (!fresh) {
+                if (handed == 0) {
+                    Hold(samples, ImageText(nullptr, setup.width, setup.height, planes));
+                    handed = samples;
+                }
+                image->pixels.swap(*pixels);
+                image->reserved = handed;
+                handed = 0;
+            }
         } else {
-            Hold(samples, ImageText(nullptr, setup.width, setup.height, planes));
-            definition->externalReserved = samples;
+            if (handed == 0) {
+                Hold(samples, ImageText(nullptr, setup.width, setup.height, planes));
+                handed = samples;
+            }
+            definition->externalReserved = handed;
+            handed = 0;
             definition->external = true;
-            definition->externalPixels = setup.pixels;
+            definition->externalPixels.swap(*pixels);
             definition->externalPixels.resize(samples, 0);
         }
     } catch (...) {
         FreeObjectTree(definition);
+        Unhold(handed);
         throw;
     }
     AttachChild(document->ctDefinitions, definition);
     return definition;
+}
+
+}  // namespace
+
+ct_def_t* AddImageDefinition(document_object_t* object, const ImageSetup& setup) {
+    std::vector<std::uint8_t> pixels = setup.pixels;
+    return AddDefinition(object, setup, &pixels, false);
+}
+
+ct_def_t* AddImageDefinition(document_object_t* object, ImageSetup&& setup, bool pixelsReserved) {
+    std::vector<std::uint8_t> pixels;
+    pixels.swap(setup.pixels);
+    return AddDefinition(object, setup, &pixels, pixelsReserved);
 }
 
 ct_def_t* AddStreamedImageDefinition(document_object_t* object, const ImageSetup& setup,

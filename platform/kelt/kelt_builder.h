@@ -277,6 +277,13 @@ struct ImageSetup {
 /// An image definition appended to the document's image-definition container.
 /// Null (nothing added) when the size is negative or the pixels do not fit.
 ct_def_t* AddImageDefinition(document_object_t* document, const ImageSetup& setup);
+/// The same, taking setup.pixels without copying them. With `pixelsReserved`
+/// the caller reserved setup.pixels.size() bytes of the memory budget for
+/// them before it allocated them (ReserveImageMemory); the definition takes
+/// that reservation over (and it is released when it returns null). Throws
+/// MemoryBudgetExceeded when the pixels it must allocate do not fit.
+ct_def_t* AddImageDefinition(document_object_t* document, ImageSetup&& setup,
+                             bool pixelsReserved = false);
 /// An image placement of `definition` appended to `parent`. With plane paints
 /// (one per plane of the definition; entries may be null) the placement owns
 /// a copy of the array and planeMapUsed is 1. Null when `planePaints` is not

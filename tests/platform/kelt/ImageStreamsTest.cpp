@@ -275,6 +275,22 @@ TEST(HeldPixels, FollowImagesWithoutCountingExternalPixelsTwice) {
         setup.height = 100;
         AddImageDefinition(doc, setup);
         EXPECT_EQ(oneRow - (held + 200), HeldPixelBytes() - oneRow);
+
+        // Pixels a reader reserved and filled are handed over, not counted twice.
+        const std::uint64_t reserved = ReservedImageMemory();
+        const std::uint64_t before = HeldPixelBytes();
+        ReserveImageMemory(40, "read pixels");
+        setup.internal = false;
+        setup.width = 2;
+        setup.height = 5;
+        setup.pixels.assign(40, 7);
+        ct_def_t* handed = AddImageDefinition(doc, std::move(setup), true);
+        ASSERT_NE(nullptr, handed);
+        EXPECT_EQ(reserved + 40, ReservedImageMemory());
+        EXPECT_EQ(before + 40, HeldPixelBytes());
+        ASSERT_EQ(0, CT_make_internal(handed));
+        EXPECT_EQ(Bytes(40, 7), ImagePixels(CT_internal_handle(handed)));
+        EXPECT_EQ(reserved + 40, ReservedImageMemory());
     }
     EXPECT_EQ(held, HeldPixelBytes());
 }
