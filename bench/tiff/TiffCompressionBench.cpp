@@ -15,10 +15,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <utility>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/tiff/TiffFile.h"
@@ -42,14 +42,15 @@ const std::vector<std::uint8_t>& Image(int content) {
             noise = noise * 1664525u + 1013904223u;
             const bool photo = content == 0 && (x / 1500 + y / 1500) % 3 == 0;
             const bool flat = content == 0 && (x / 750 + y / 750) % 4 == 1;
-            const int jitter = photo ? static_cast<int>(noise >> 26) - 32
-                                     : content == 1 ? static_cast<int>(noise >> 28) - 8 : 0;
+            const int jitter = photo          ? static_cast<int>(noise >> 26) - 32
+                               : content == 1 ? static_cast<int>(noise >> 28) - 8
+                                              : 0;
             for (int c = 0; c < 4; ++c) {
                 int v = flat ? 40 * c + 30
-                             : (c == 0 ? x * 255 / kSize
-                                       : c == 1 ? y * 255 / kSize
-                                                : c == 2 ? (x + y) * 255 / (2 * kSize)
-                                                         : ((x ^ y) >> 4) & 0xFF);
+                             : (c == 0   ? x * 255 / kSize
+                                : c == 1 ? y * 255 / kSize
+                                : c == 2 ? (x + y) * 255 / (2 * kSize)
+                                         : ((x ^ y) >> 4) & 0xFF);
                 v = std::min(255, std::max(0, v + jitter));
                 pixels[(static_cast<std::size_t>(y) * 4 + static_cast<std::size_t>(c)) * kSize +
                        static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(v);

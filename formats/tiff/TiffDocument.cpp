@@ -184,10 +184,9 @@ TiffDocument::TiffDocument(const std::string& path, const ReadSettings& settings
         TiffPage page;
         page.layout = std::move(layouts[index]);
         const TiffLayout& layout = page.layout;
-        const std::string where =
-            pageCount > 1 ? path + ": page " + std::to_string(index + 1) + " of " +
-                                std::to_string(pageCount) + ": "
-                          : path + ": ";
+        const std::string where = pageCount > 1 ? path + ": page " + std::to_string(index + 1) +
+                                                      " of " + std::to_string(pageCount) + ": "
+                                                : path + ": ";
         page.name = pageCount > 1 ? stem + " page " + std::to_string(index + 1) : stem;
         if (layout.photometric != kSeparated) {
             throw InputError(where + "not a CMYK image (photometric interpretation " +
@@ -219,9 +218,9 @@ TiffDocument::TiffDocument(const std::string& path, const ReadSettings& settings
         for (int s = 0; s < spp; ++s) {
             Sample& sample = samples[static_cast<std::size_t>(s)];
             const bool extra = s >= colour;
-            const ExtraSample kind =
-                extra ? layout.extraSamples[static_cast<std::size_t>(s - colour)]
-                      : ExtraSample::Unspecified;
+            const ExtraSample kind = extra
+                                         ? layout.extraSamples[static_cast<std::size_t>(s - colour)]
+                                         : ExtraSample::Unspecified;
             if (extra && IsAlpha(kind)) {
                 // One alpha plane travels with the document; every further
                 // alpha or mask sample is copied to the output untouched.
@@ -309,8 +308,8 @@ TiffDocument::TiffDocument(const std::string& path, const ReadSettings& settings
             throw InputError(where + "not enough memory to read the image");
         }
 
-        auto source = std::make_unique<TiffPageSource>(
-            path, page, planes, where.substr(path.size() + 2), readState_);
+        auto source = std::make_unique<TiffPageSource>(path, page, planes,
+                                                       where.substr(path.size() + 2), readState_);
         ct_def_t* definition =
             rdz::kelt::AddStreamedImageDefinition(document, setup, std::move(source));
         if (definition == nullptr) {

@@ -50,7 +50,8 @@ int KeepError(TIFF* tiff, void* userData, const char* module, const char* format
     // Codecs name the file as their module; the caller names it already.
     const char* file = tiff != nullptr ? TIFFFileName(tiff) : nullptr;
     const bool isFile = module != nullptr && file != nullptr && std::strcmp(module, file) == 0;
-    if (module != nullptr && *module != '\0' && !isFile && text->find(module) == std::string::npos) {
+    if (module != nullptr && *module != '\0' && !isFile &&
+        text->find(module) == std::string::npos) {
         *text = std::string(module) + ": " + *text;
     }
     return 1;
@@ -100,7 +101,8 @@ bool CheckDataInsideFile(TIFF* tiff, const std::string& path, std::string* error
         if (count == 0) {
             continue;
         }
-        const std::uint64_t last = offsets[i] > UINT64_MAX - count ? UINT64_MAX : offsets[i] + count;
+        const std::uint64_t last =
+            offsets[i] > UINT64_MAX - count ? UINT64_MAX : offsets[i] + count;
         end = std::max(end, last);
     }
     if (end > fileSize) {
@@ -235,9 +237,9 @@ void Deinterleave(const std::uint8_t* in, std::size_t columns, int samples, int 
         // The common CMYK case in one pass.
         std::uint8_t* out[4];
         for (std::size_t k = 0; k < 4; ++k) {
-            out[k] = planes +
-                     static_cast<std::size_t>(planeOf[static_cast<std::size_t>(first) + k]) * width +
-                     x0;
+            out[k] =
+                planes +
+                static_cast<std::size_t>(planeOf[static_cast<std::size_t>(first) + k]) * width + x0;
         }
         for (std::size_t x = 0; x < columns; ++x, in += 4) {
             out[0][x] = in[0];
@@ -392,7 +394,7 @@ struct TiffRowReader::Column {
     std::size_t chunkWidth = 0;  // pixels per row of a chunk (tile width or image width)
     int sample = 0;              // first sample it holds
     int samples = 1;             // samples per pixel it holds
-    std::size_t capacity = 0;  // bytes of `band` once it is made
+    std::size_t capacity = 0;    // bytes of `band` once it is made
     std::vector<std::uint8_t> band;
     int bandFirst = -1;
     int bandRows = 0;
@@ -454,9 +456,9 @@ bool TiffRowReader::OpenFile(std::string* error) {
     const bool separate = layout_.separatePlanes;
     const int groups = separate ? spp : 1;
     const int perGroup = separate ? 1 : spp;
-    const std::uint64_t imageBytes =
-        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(spp) *
-        static_cast<std::uint64_t>(layout_.height);
+    const std::uint64_t imageBytes = static_cast<std::uint64_t>(width) *
+                                     static_cast<std::uint64_t>(spp) *
+                                     static_cast<std::uint64_t>(layout_.height);
     std::uint64_t bandBytes = 0;
     std::vector<Column> columns;
 
@@ -569,8 +571,7 @@ bool TiffRowReader::Fill(Column& column, int row, std::string* error) {
             const std::uint32_t y0 =
                 static_cast<std::uint32_t>(static_cast<std::size_t>(row) / tileRows * tileRows);
             const tmsize_t got = TIFFReadEncodedTile(
-                tiff_,
-                TIFFComputeTile(tiff_, static_cast<std::uint32_t>(column.x0), y0, 0, sample),
+                tiff_, TIFFComputeTile(tiff_, static_cast<std::uint32_t>(column.x0), y0, 0, sample),
                 column.band.data(), static_cast<tmsize_t>(column.band.size()));
             if (got < 0 || static_cast<std::size_t>(got) < column.band.size()) {
                 *error = Failure("cannot decode the data of rows from " + std::to_string(y0));
@@ -589,8 +590,8 @@ bool TiffRowReader::Fill(Column& column, int row, std::string* error) {
             TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
             rowsPerStrip = std::min<std::uint32_t>(std::max<std::uint32_t>(rowsPerStrip, 1),
                                                    static_cast<std::uint32_t>(layout_.height));
-            const int y0 = static_cast<int>(static_cast<std::uint32_t>(row) / rowsPerStrip *
-                                            rowsPerStrip);
+            const int y0 =
+                static_cast<int>(static_cast<std::uint32_t>(row) / rowsPerStrip * rowsPerStrip);
             const int stripEnd = std::min(y0 + static_cast<int>(rowsPerStrip), layout_.height);
             if (mode_ == kStrips) {
                 const std::size_t bytes = static_cast<std::size_t>(stripEnd - y0) * rowBytes;
@@ -625,8 +626,8 @@ bool TiffRowReader::Fill(Column& column, int row, std::string* error) {
         }
         default: {
             TIFF* tiff = column.own != nullptr ? column.own : tiff_;
-            if (TIFFReadScanline(tiff, column.band.data(), static_cast<std::uint32_t>(row), sample) <
-                0) {
+            if (TIFFReadScanline(tiff, column.band.data(), static_cast<std::uint32_t>(row),
+                                 sample) < 0) {
                 *error = WithReason("cannot decode row " + std::to_string(row),
                                     column.own != nullptr ? column.ownError : lastError_);
                 return false;
@@ -801,9 +802,9 @@ bool TiffWriter::StartPage(const TiffLayout& layout, std::string* error) {
     }
     const std::size_t rowBytes =
         static_cast<std::size_t>(layout.width) * static_cast<std::size_t>(layout.samplesPerPixel);
-    rowsPerStrip_ = static_cast<int>(std::min<std::size_t>(
-        std::max<std::size_t>(1, kWrittenStripBytes / rowBytes),
-        static_cast<std::size_t>(layout.height)));
+    rowsPerStrip_ = static_cast<int>(
+        std::min<std::size_t>(std::max<std::size_t>(1, kWrittenStripBytes / rowBytes),
+                              static_cast<std::size_t>(layout.height)));
     TIFFSetField(tiff_, TIFFTAG_ROWSPERSTRIP, static_cast<std::uint32_t>(rowsPerStrip_));
     if (layout.hasResolution) {
         TIFFSetField(tiff_, TIFFTAG_XRESOLUTION, layout.xResolution);
@@ -816,7 +817,8 @@ bool TiffWriter::StartPage(const TiffLayout& layout, std::string* error) {
         return false;
     }
     if (!layout.iccProfile.empty()) {
-        TIFFSetField(tiff_, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(layout.iccProfile.size()),
+        TIFFSetField(tiff_, TIFFTAG_ICCPROFILE,
+                     static_cast<std::uint32_t>(layout.iccProfile.size()),
                      layout.iccProfile.data());
     }
     if (exifOffset != 0) {
@@ -843,15 +845,14 @@ bool TiffWriter::StartPage(const TiffLayout& layout, std::string* error) {
 }
 
 bool TiffWriter::WriteStrip(std::string* error) {
-    const std::size_t rowBytes = static_cast<std::size_t>(layout_.width) *
-                                 static_cast<std::size_t>(layout_.samplesPerPixel);
+    const std::size_t rowBytes =
+        static_cast<std::size_t>(layout_.width) * static_cast<std::size_t>(layout_.samplesPerPixel);
     const tmsize_t size = static_cast<tmsize_t>(static_cast<std::size_t>(stripRows_) * rowBytes);
     // Uncompressed samples are the strip's bytes as they stand: written
     // without a copy into libtiff's buffer.
-    const tmsize_t written =
-        layout_.compression == COMPRESSION_NONE
-            ? TIFFWriteRawStrip(tiff_, strip_, stripBuffer_.data(), size)
-            : TIFFWriteEncodedStrip(tiff_, strip_, stripBuffer_.data(), size);
+    const tmsize_t written = layout_.compression == COMPRESSION_NONE
+                                 ? TIFFWriteRawStrip(tiff_, strip_, stripBuffer_.data(), size)
+                                 : TIFFWriteEncodedStrip(tiff_, strip_, stripBuffer_.data(), size);
     if (written < 0) {
         *error = Failure(("cannot write the rows from " +
                           std::to_string(static_cast<int>(strip_) * rowsPerStrip_))

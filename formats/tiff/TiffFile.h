@@ -41,9 +41,9 @@ struct TiffTag {
     std::uint32_t tag = 0;
     std::uint16_t type = 0;  // TIFFDataType
     Form form = Form::Single;
-    int countSize = 0;    // Counted: 2 or 4 bytes of count
-    int valueSize = 0;    // bytes per value as libtiff keeps it
-    bool floating = false;  // Single: a float or double value
+    int countSize = 0;       // Counted: 2 or 4 bytes of count
+    int valueSize = 0;       // bytes per value as libtiff keeps it
+    bool floating = false;   // Single: a float or double value
     bool anonymous = false;  // unknown to libtiff: the writer registers it
     std::uint32_t count = 0;
     std::vector<std::uint8_t> bytes;  // count values of valueSize bytes (Text: with its NUL)

@@ -130,7 +130,8 @@ TiffLayout OutputLayout(const TiffPage& page, const std::vector<inkt_t*>& inks, 
     }
     const int colour = input.ColorSamples();
     for (int sample : page.carried) {
-        layout.extraSamples.push_back(input.extraSamples[static_cast<std::size_t>(sample - colour)]);
+        layout.extraSamples.push_back(
+            input.extraSamples[static_cast<std::size_t>(sample - colour)]);
     }
 
     ChooseCompression(input, settings.compression, &layout);
@@ -369,8 +370,8 @@ bool TiffOutput::WritePage(std::size_t index) {
             Fail("cannot read row " + std::to_string(y) + " of the converted " + page.name);
             return false;
         }
-        if (reader && !reader->ReadRow(y, row.data() + width * static_cast<std::size_t>(imagePlanes),
-                                       &error)) {
+        if (reader && !reader->ReadRow(
+                          y, row.data() + width * static_cast<std::size_t>(imagePlanes), &error)) {
             if (readState_->error.empty()) {
                 readState_->error = error;
             }

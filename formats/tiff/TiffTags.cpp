@@ -214,8 +214,8 @@ bool ReadCustomTag(TIFF* tiff, std::uint32_t tag, TiffTag* out) {
 
 /// The custom tags of the current directory (of a page or of an EXIF
 /// directory) that are kept, and those a conversion makes untrue.
-void ReadCustomTags(TIFF* tiff, bool exif, std::vector<TiffTag>* kept,
-                    std::vector<TiffTag>* untrue, std::vector<std::string>* dropped) {
+void ReadCustomTags(TIFF* tiff, bool exif, std::vector<TiffTag>* kept, std::vector<TiffTag>* untrue,
+                    std::vector<std::string>* dropped) {
     const int count = TIFFGetTagListCount(tiff);
     for (int i = 0; i < count; ++i) {
         const std::uint32_t tag = TIFFGetTagListEntry(tiff, i);
@@ -354,9 +354,9 @@ bool WriteKeptTags(TIFF* tiff, const std::vector<TiffTag>& tags) {
         int set = 0;
         switch (kept.form) {
             case TiffTag::Form::Counted:
-                set = kept.countSize == 4 ? TIFFSetField(tiff, kept.tag, kept.count, data)
-                                          : TIFFSetField(tiff, kept.tag, static_cast<int>(kept.count),
-                                                         data);
+                set = kept.countSize == 4
+                          ? TIFFSetField(tiff, kept.tag, kept.count, data)
+                          : TIFFSetField(tiff, kept.tag, static_cast<int>(kept.count), data);
                 break;
             case TiffTag::Form::Text:
                 set = TIFFSetField(tiff, kept.tag, static_cast<const char*>(data));
@@ -369,8 +369,8 @@ bool WriteKeptTags(TIFF* tiff, const std::vector<TiffTag>& tags) {
                 std::uint16_t second = 0;
                 std::memcpy(&first, kept.bytes.data(), 2);
                 std::memcpy(&second, kept.bytes.data() + 2, 2);
-                set = TIFFSetField(tiff, kept.tag, static_cast<int>(first),
-                                   static_cast<int>(second));
+                set =
+                    TIFFSetField(tiff, kept.tag, static_cast<int>(first), static_cast<int>(second));
                 break;
             }
             case TiffTag::Form::Single:

@@ -218,8 +218,8 @@ bool ReadWhole(cti_image_t* image) {
         return false;
     }
     for (int row = 0; row < image->height; ++row) {
-        if (rowBytes != 0 &&
-            !image->source->ReadRow(row, pixels.data() + rowBytes * static_cast<std::size_t>(row))) {
+        if (rowBytes != 0 && !image->source->ReadRow(
+                                 row, pixels.data() + rowBytes * static_cast<std::size_t>(row))) {
             Unhold(samples);
             return false;
         }
@@ -432,10 +432,10 @@ ct_def_t* AddStreamedImageDefinition(document_object_t* object, const ImageSetup
     CtDefRec* definition = NewDefinition(setup);
     const int number = g_nextStreamNumber++;
     definition->ctParam3 = number;
-    cti_image_t* image = NewImageRecord(
-        definition->ctParam1, definition->ctParam2, number, setup.height, setup.width,
-        setup.alpha ? CTI_KIND_PLANES_ALPHA : CTI_KIND_PLANES, 8,
-        InkArray(nrInks, definition->inks), false, nullptr);
+    cti_image_t* image =
+        NewImageRecord(definition->ctParam1, definition->ctParam2, number, setup.height,
+                       setup.width, setup.alpha ? CTI_KIND_PLANES_ALPHA : CTI_KIND_PLANES, 8,
+                       InkArray(nrInks, definition->inks), false, nullptr);
     if (image == nullptr) {
         FreeObjectTree(definition);
         return nullptr;
@@ -584,15 +584,14 @@ int CT_make_internal(ct_def_t* definition) {
         return -1;
     }
     // The external samples become the image's: nothing new is allocated.
-    cti_image_t* image =
-        NewImageRecord(definition->ctParam1, definition->ctParam2, definition->ctParam3,
-                       definition->height, definition->width,
-                       definition->hasAlpha ? CTI_KIND_PLANES_ALPHA : CTI_KIND_PLANES, 8,
-                       InkArray(definition->nrInks, definition->inks), false, definition);
-    if (image == nullptr ||
-        static_cast<std::uint64_t>(image->width) * static_cast<std::uint64_t>(image->height) *
-                static_cast<std::uint64_t>(image->planes) !=
-            rec->externalPixels.size()) {
+    cti_image_t* image = NewImageRecord(
+        definition->ctParam1, definition->ctParam2, definition->ctParam3, definition->height,
+        definition->width, definition->hasAlpha ? CTI_KIND_PLANES_ALPHA : CTI_KIND_PLANES, 8,
+        InkArray(definition->nrInks, definition->inks), false, definition);
+    if (image == nullptr || static_cast<std::uint64_t>(image->width) *
+                                    static_cast<std::uint64_t>(image->height) *
+                                    static_cast<std::uint64_t>(image->planes) !=
+                                rec->externalPixels.size()) {
         // The definition's size no longer matches its pixel data: keep the
         // data external rather than invent samples.
         FreeImageRecord(image);
@@ -783,4 +782,6 @@ void SOA_set_object(soa_t* array, int index, void* object) {
     }
 }
 
-void SOA_release(soa_t* array) { delete array; }
+void SOA_release(soa_t* array) {
+    delete array;
+}

@@ -328,7 +328,7 @@ RowProgressFunction SetRowProgress(RowProgressFunction hook);
 /// null when there is none.
 using RowObserverFunction =
     std::function<void(const ct_def_t* definition, int row, const unsigned char* planes,
-                        int planeCount, int width, bool written)>;
+                       int planeCount, int width, bool written)>;
 /// Installs the process-wide row observer and returns the one it replaces;
 /// an empty function removes it (the default).
 RowObserverFunction SetRowObserver(RowObserverFunction observer);

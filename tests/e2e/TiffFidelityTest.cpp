@@ -29,8 +29,8 @@ class TiffFidelity : public testing::Test {
     std::string Link() const { return scratch_.Path("link.icc"); }
 
     CliRun Convert(const std::string& input, const std::string& output) {
-        return RunCli({"convert", "--cms", ExampleCmsDb(), "--device-link", Link(), input, "-o",
-                       output});
+        return RunCli(
+            {"convert", "--cms", ExampleCmsDb(), "--device-link", Link(), input, "-o", output});
     }
 
     /// The process samples of `pixels` through the link, interleaved.
@@ -70,8 +70,7 @@ TEST_F(TiffFidelity, EveryAlphaSampleIsCarriedAndAnUnknownExtraSampleIsRefused) 
     // The colours are the four process samples through the link, not darkened
     // by a mask taken for black ink; both masks are as they were.
     EXPECT_EQ(Linked(in, 6), rdz::tifftest::Samples(out.pixels, 6, {0, 1, 2, 3}));
-    EXPECT_EQ(rdz::tifftest::Samples(in, 6, {4, 5}),
-              rdz::tifftest::Samples(out.pixels, 6, {4, 5}));
+    EXPECT_EQ(rdz::tifftest::Samples(in, 6, {4, 5}), rdz::tifftest::Samples(out.pixels, 6, {4, 5}));
 
     Recipe unknown;
     unknown.extras = {EXTRASAMPLE_UNSPECIFIED};

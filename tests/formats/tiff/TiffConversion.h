@@ -58,13 +58,13 @@ inline void Convert(const std::string& input, const std::string& output, Job& ru
                          TCMS::InkInfo("Process", "Yellow"), TCMS::InkInfo("Process", "Black")},
                         {});
     };
-    converter.pixel = run.pixel ? run.pixel
-                                : [](const unsigned char* in, unsigned char* out, int n, bool) {
-                                      for (int i = 0; i < n * 4; ++i) {
-                                          out[i] = static_cast<unsigned char>(255 - in[i]);
-                                      }
-                                      return 0;
-                                  };
+    converter.pixel =
+        run.pixel ? run.pixel : [](const unsigned char* in, unsigned char* out, int n, bool) {
+            for (int i = 0; i < n * 4; ++i) {
+                out[i] = static_cast<unsigned char>(255 - in[i]);
+            }
+            return 0;
+        };
     converter.requiresConversion = run.requiresConversion;
     if (run.requiresConversion) {
         converter.SetMakeAllImagesInternal(false);

@@ -62,7 +62,8 @@ TEST_F(TiffDocumentTest, EveryPageIsAnImageOfTheDocumentAndEveryPageIsConverted)
     ASSERT_EQ(3u, pages.size());
     for (int p = 0; p < 3; ++p) {
         SCOPED_TRACE(p);
-        EXPECT_EQ(Inverted(Pixels(recipe, p), 4, {0, 1, 2, 3}), pages[static_cast<std::size_t>(p)].pixels);
+        EXPECT_EQ(Inverted(Pixels(recipe, p), 4, {0, 1, 2, 3}),
+                  pages[static_cast<std::size_t>(p)].pixels);
         EXPECT_EQ(COMPRESSION_LZW, pages[static_cast<std::size_t>(p)].compression);
     }
 }

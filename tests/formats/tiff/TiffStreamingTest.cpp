@@ -125,7 +125,8 @@ TEST_F(TiffStreaming, PagesLeftUnconvertedAreCopiedInTheirPlace) {
                 TIFFSetField(out, TIFFTAG_INKNAMES, 12, "Spot Orange");
             }
             for (int y = 0; y < r.height; ++y) {
-                TIFFWriteScanline(out, const_cast<std::uint8_t*>(pixels.data()) + y * r.width * samples,
+                TIFFWriteScanline(out,
+                                  const_cast<std::uint8_t*>(pixels.data()) + y * r.width * samples,
                                   static_cast<std::uint32_t>(y), 0);
             }
             TIFFWriteDirectory(out);
@@ -171,8 +172,9 @@ TEST_F(TiffStreaming, InputThatCannotBeDecodedHalfwayIsAnInputErrorAndNothingIsW
             Convert(folder_.Path("in.tif"), folder_.Path("out.tif"), run);
             FAIL() << "a damaged input was converted";
         } catch (const rdz::formats::InputError& error) {
-            EXPECT_EQ(0u, std::string(error.what()).find(folder_.Path("in.tif") +
-                                                         ": cannot decode the data of rows from 32"))
+            EXPECT_EQ(
+                0u, std::string(error.what())
+                        .find(folder_.Path("in.tif") + ": cannot decode the data of rows from 32"))
                 << error.what();
         }
     }

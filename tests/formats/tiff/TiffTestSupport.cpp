@@ -31,9 +31,14 @@ TIFF* Open(const std::string& path, const char* mode) {
 }
 
 void RegisterPrivateTag(TIFF* tiff) {
-    static TIFFFieldInfo info = {kPrivateTag,      TIFF_VARIABLE2, TIFF_VARIABLE2,
-                                 TIFF_UNDEFINED,   FIELD_CUSTOM,   1,
-                                 1,                const_cast<char*>("TestPrivate")};
+    static TIFFFieldInfo info = {kPrivateTag,
+                                 TIFF_VARIABLE2,
+                                 TIFF_VARIABLE2,
+                                 TIFF_UNDEFINED,
+                                 FIELD_CUSTOM,
+                                 1,
+                                 1,
+                                 const_cast<char*>("TestPrivate")};
     TIFFMergeFieldInfo(tiff, &info, 1);
 }
 
@@ -53,7 +58,8 @@ void WritePixels(TIFF* tiff, const Recipe& recipe, const std::vector<std::uint8_
             for (std::size_t y0 = 0; y0 < static_cast<std::size_t>(recipe.height); y0 += tile) {
                 for (std::size_t x0 = 0; x0 < width; x0 += tile) {
                     std::fill(chunk.begin(), chunk.end(), 0);
-                    for (std::size_t y = 0; y < tile && y0 + y < static_cast<std::size_t>(recipe.height); ++y) {
+                    for (std::size_t y = 0;
+                         y < tile && y0 + y < static_cast<std::size_t>(recipe.height); ++y) {
                         for (std::size_t x = 0; x < tile && x0 + x < width; ++x) {
                             for (std::size_t s = 0; s < perChunk; ++s) {
                                 chunk[(y * tile + x) * perChunk + s] =
@@ -62,8 +68,7 @@ void WritePixels(TIFF* tiff, const Recipe& recipe, const std::vector<std::uint8_
                         }
                     }
                     TIFFWriteTile(tiff, chunk.data(), static_cast<std::uint32_t>(x0),
-                                  static_cast<std::uint32_t>(y0), 0,
-                                  static_cast<std::uint16_t>(p));
+                                  static_cast<std::uint32_t>(y0), 0, static_cast<std::uint16_t>(p));
                 }
             }
         }
@@ -74,7 +79,8 @@ void WritePixels(TIFF* tiff, const Recipe& recipe, const std::vector<std::uint8_
         for (int y = 0; y < recipe.height; ++y) {
             for (std::size_t x = 0; x < width; ++x) {
                 for (std::size_t s = 0; s < perChunk; ++s) {
-                    line[x * perChunk + s] = at(x, static_cast<std::size_t>(y), recipe.separate ? p : s);
+                    line[x * perChunk + s] =
+                        at(x, static_cast<std::size_t>(y), recipe.separate ? p : s);
                 }
             }
             TIFFWriteScanline(tiff, line.data(), static_cast<std::uint32_t>(y),
@@ -91,7 +97,8 @@ std::vector<std::uint8_t> Pixels(const Recipe& recipe, int page) {
     for (int y = 0; y < recipe.height; ++y) {
         for (int x = 0; x < recipe.width; ++x) {
             for (int s = 0; s < samples; ++s) {
-                pixels.push_back(static_cast<std::uint8_t>((y * 37 + x * 11 + s * 53 + page * 101) % 256));
+                pixels.push_back(
+                    static_cast<std::uint8_t>((y * 37 + x * 11 + s * 53 + page * 101) % 256));
             }
         }
     }
@@ -133,8 +140,8 @@ void Write(const std::string& path, const Recipe& recipe) {
             TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, recipe.rowsPerStrip);
         }
         if (!recipe.extras.empty()) {
-            TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, static_cast<std::uint16_t>(recipe.extras.size()),
-                         recipe.extras.data());
+            TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES,
+                         static_cast<std::uint16_t>(recipe.extras.size()), recipe.extras.data());
         }
         if (!recipe.inkNames.empty()) {
             std::string names;
@@ -173,7 +180,8 @@ void Write(const std::string& path, const Recipe& recipe) {
                          static_cast<std::uint32_t>(recipe.iptc.size() / unit), recipe.iptc.data());
         }
         if (!recipe.photoshop.empty()) {
-            TIFFSetField(tiff, TIFFTAG_PHOTOSHOP, static_cast<std::uint32_t>(recipe.photoshop.size()),
+            TIFFSetField(tiff, TIFFTAG_PHOTOSHOP,
+                         static_cast<std::uint32_t>(recipe.photoshop.size()),
                          recipe.photoshop.data());
         }
         if (!recipe.layers.empty()) {

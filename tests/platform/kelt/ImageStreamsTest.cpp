@@ -134,8 +134,9 @@ TEST_F(ImageStreams, TargetOfAStreamedDefinitionSendsItsRowsToTheSink) {
     const std::uint64_t held = HeldPixelBytes();
     soa_t* inks = SOA_create(1);
     SOA_set_object(inks, 0, cmyk[1]);
-    cti_image_t* target = CTI_create(definition->ctParam1, definition->ctParam2,
-                                     definition->ctParam3, 2, 3, CTI_KIND_PLANES_ALPHA, 8, inks, 0, 0);
+    cti_image_t* target =
+        CTI_create(definition->ctParam1, definition->ctParam2, definition->ctParam3, 2, 3,
+                   CTI_KIND_PLANES_ALPHA, 8, inks, 0, 0);
     ASSERT_NE(nullptr, target);
     EXPECT_EQ(PixelStorage::Sink, StorageOf(target));
     EXPECT_EQ(held, HeldPixelBytes());
@@ -163,11 +164,10 @@ TEST_F(ImageStreams, TargetOfAStreamedDefinitionSendsItsRowsToTheSink) {
 TEST_F(ImageStreams, ReleasedSinkImageIsGivenUpAndOtherImagesStayInMemory) {
     ct_def_t* definition = Streamed();
     SinkLog log;
-    SetRowSinkFactory(definition, [&](const SinkRequest&) {
-        return std::make_unique<RecordingSink>(&log, 3);
-    });
-    cti_image_t* target = CTI_create(0, 0, definition->ctParam3, 2, 3, CTI_KIND_PLANES,
-                                     8, SOA_create(1), 0, 0);
+    SetRowSinkFactory(definition,
+                      [&](const SinkRequest&) { return std::make_unique<RecordingSink>(&log, 3); });
+    cti_image_t* target =
+        CTI_create(0, 0, definition->ctParam3, 2, 3, CTI_KIND_PLANES, 8, SOA_create(1), 0, 0);
     const Bytes row{1, 2, 3};
     ASSERT_EQ(0, CTI_putrow_line_il(target, row.data(), 0, 0, 0));
     CTI_release(target);
@@ -175,13 +175,13 @@ TEST_F(ImageStreams, ReleasedSinkImageIsGivenUpAndOtherImagesStayInMemory) {
     EXPECT_EQ(nullptr, log.finishedWith);
 
     // Another size, or no stream number: an ordinary image.
-    cti_image_t* other = CTI_create(0, 0, definition->ctParam3, 5, 3, CTI_KIND_PLANES, 8,
-                                    SOA_create(1), 0, 0);
+    cti_image_t* other =
+        CTI_create(0, 0, definition->ctParam3, 5, 3, CTI_KIND_PLANES, 8, SOA_create(1), 0, 0);
     EXPECT_EQ(PixelStorage::Memory, StorageOf(other));
     FreeImage(other);
     SetRowSinkFactory(definition, nullptr);
-    cti_image_t* unsent = CTI_create(0, 0, definition->ctParam3, 2, 3, CTI_KIND_PLANES, 8,
-                                     SOA_create(1), 0, 0);
+    cti_image_t* unsent =
+        CTI_create(0, 0, definition->ctParam3, 2, 3, CTI_KIND_PLANES, 8, SOA_create(1), 0, 0);
     EXPECT_EQ(PixelStorage::Memory, StorageOf(unsent));
     FreeImage(unsent);
 }
