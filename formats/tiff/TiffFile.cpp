@@ -531,6 +531,11 @@ bool TiffRowReader::OpenFile(std::string* error) {
             column.sample = g;
             column.samples = perGroup;
             column.capacity = bandRows * rowBytes;
+            if (mode_ == kRawStrips && rowBytes > kRawBandBytes) {
+                // A row longer than the band is read in pieces of whole pixels.
+                column.capacity = kRawBandBytes / static_cast<std::size_t>(perGroup) *
+                                  static_cast<std::size_t>(perGroup);
+            }
             bandBytes += column.capacity;
             columns.push_back(std::move(column));
         }
@@ -639,6 +644,36 @@ bool TiffRowReader::Fill(Column& column, int row, std::string* error) {
     }
 }
 
+bool TiffRowReader::ReadInPieces(Column& column, int row, std::uint8_t* planes,
+                                 std::string* error) {
+    const std::size_t rowBytes = column.chunkWidth * static_cast<std::size_t>(column.samples);
+    const std::uint16_t sample = static_cast<std::uint16_t>(column.sample);
+    const std::uint32_t strip = TIFFComputeStrip(tiff_, static_cast<std::uint32_t>(row), sample);
+    std::uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tiff_, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::max<std::uint32_t>(rowsPerStrip, 1);
+    const std::uint64_t start =
+        static_cast<std::uint64_t>(static_cast<std::uint32_t>(row) % rowsPerStrip) * rowBytes;
+    if (TIFFGetStrileByteCount(tiff_, strip) < start + rowBytes) {
+        *error = Failure("strip " + std::to_string(strip) + " holds fewer bytes than its rows need");
+        return false;
+    }
+    const std::uint64_t offset = TIFFGetStrileOffset(tiff_, strip) + start;
+    for (std::size_t done = 0; done < rowBytes; done += column.capacity) {
+        const std::size_t piece = std::min(column.capacity, rowBytes - done);
+        if (!ReadFully(TIFFFileno(tiff_), column.band.data(), piece, offset + done)) {
+            *error = "cannot read the data of row " + std::to_string(row) + ": " +
+                     (errno != 0 ? std::strerror(errno) : "the file ends early");
+            return false;
+        }
+        const std::size_t pixel = done / static_cast<std::size_t>(column.samples);
+        Deinterleave(column.band.data(), piece / static_cast<std::size_t>(column.samples),
+                     column.samples, column.sample * column.samples, planeOf_, planes,
+                     static_cast<std::size_t>(layout_.width), column.x0 + pixel);
+    }
+    return true;
+}
+
 bool TiffRowReader::ReadRow(int row, std::uint8_t* planes, std::string* error) {
     if (row < 0 || row >= layout_.height) {
         *error = "internal error: row " + std::to_string(row) + " out of range";
@@ -649,12 +684,18 @@ bool TiffRowReader::ReadRow(int row, std::uint8_t* planes, std::string* error) {
     }
     const std::size_t width = static_cast<std::size_t>(layout_.width);
     for (Column& column : columns_) {
+        const std::size_t rowBytes = column.chunkWidth * static_cast<std::size_t>(column.samples);
+        if (column.capacity < rowBytes) {
+            if (!ReadInPieces(column, row, planes, error)) {
+                return false;
+            }
+            continue;
+        }
         if (row < column.bandFirst || row >= column.bandFirst + column.bandRows) {
             if (!Fill(column, row, error)) {
                 return false;
             }
         }
-        const std::size_t rowBytes = column.chunkWidth * static_cast<std::size_t>(column.samples);
         const std::uint8_t* in =
             column.band.data() + static_cast<std::size_t>(row - column.bandFirst) * rowBytes;
         Deinterleave(in, column.columns, column.samples, column.sample * column.samples, planeOf_,

@@ -110,8 +110,9 @@ bool ReadTiffPages(const std::string& path, std::vector<TiffLayout>* pages, std:
 /// separate planes, in any compression libtiff decodes. Rows read in order
 /// cost one decode each; a row behind the band held makes the reader go
 /// back. It holds one band of decoded strips or tiles (uncompressed strips:
-/// at most about 1 MiB of them; very large compressed strips: one row),
-/// counted against the memory budget while it is held.
+/// at most about 1 MiB of them, rows longer than that read in pieces; very
+/// large compressed strips: one row), counted against the memory budget
+/// while it is held.
 class TiffRowReader {
   public:
     /// Sample s of a pixel goes to plane planeOf[s] (-1: not delivered) of
@@ -136,6 +137,7 @@ class TiffRowReader {
     struct Column;
     bool OpenFile(std::string* error);
     bool Fill(Column& column, int row, std::string* error);
+    bool ReadInPieces(Column& column, int row, std::uint8_t* planes, std::string* error);
     std::string Failure(const std::string& what) const;
 
     std::string path_;

@@ -98,6 +98,21 @@ TEST_F(TiffStreaming, LargeImageHoldsAQuarterOfItsSizeAtMost) {
     EXPECT_EQ(before, rdz::kelt::ReservedImageMemory());
 }
 
+TEST_F(TiffStreaming, RowsLongerThanABandAreReadInPieces) {
+    Recipe recipe;
+    recipe.width = 300001;  // 1.2 MB per row: pieces of whole pixels
+    recipe.height = 3;
+    recipe.rowsPerStrip = 2;
+    Write(folder_.Path("wide.tif"), recipe);
+    BothWays(folder_.Path("wide.tif"));
+    const Bytes in = Pixels(recipe);
+    const Bytes out = Read(folder_.Path("streamed.tif")).at(0).pixels;
+    ASSERT_EQ(in.size(), out.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        ASSERT_EQ(255 - in[i], out[i]) << "sample " << i;
+    }
+}
+
 TEST_F(TiffStreaming, PagesLeftUnconvertedAreCopiedInTheirPlace) {
     // Page 2 is a spot-colour page the converter does not convert: written
     // between the streamed pages 1 and 3, sample for sample.
