@@ -40,15 +40,20 @@ done
 echo "load after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 same=$("$build/bench/cli/rdz_bench_tiff" compare "$work/tificc.tif" "$work/rdz.tif" || true)
 
-sort -n -k1,1 "$work/pairs" >/dev/null
-awk -v s="$size" -v same="$same" '
-  { t[NR] = $1; r[NR] = $2; ratio[NR] = $2 / $1; pt = $3; if ($4 > pr) pr = $4 }
-  END {
-    n = NR; asort(ratio); asort(t); asort(r)
-    img = s * s * 4 / 1048576
-    printf "image:          %d x %d CMYK, %.1f MiB\n", s, s, img
-    printf "tificc -l:      median %.2f s, min %.2f s, peak %.1f MiB (%.2f x the image)\n", t[int((n + 1) / 2)], t[1], pt / 1024, pt / 1024 / img
-    printf "rodadazerivo:   median %.2f s, min %.2f s, peak %.1f MiB (%.2f x the image)\n", r[int((n + 1) / 2)], r[1], pr / 1024, pr / 1024 / img
-    printf "time ratio:     median %.2f, min %.2f (pairs)\n", ratio[int((n + 1) / 2)], ratio[1]
-    printf "pixels:         %s\n", same
-  }' "$work/pairs"
+# Median and minimum of one column of the pairs.
+stat() { cut -d' ' -f"$1" "$work/pairs" | sort -g | awk '{ v[NR] = $1 } END { printf "%s %s", v[int((NR + 1) / 2)], v[1] }'; }
+awk '{ print $2 / $1 }' "$work/pairs" >"$work/ratios"
+read -r t_med t_min <<<"$(stat 1)"
+read -r r_med r_min <<<"$(stat 2)"
+read -r q_med q_min <<<"$(sort -g "$work/ratios" | awk '{ v[NR] = $1 } END { printf "%s %s", v[int((NR + 1) / 2)], v[1] }')"
+pt=$(cut -d' ' -f3 "$work/pairs" | sort -g | tail -1)
+pr=$(cut -d' ' -f4 "$work/pairs" | sort -g | tail -1)
+awk -v s="$size" -v tm="$t_med" -v tn="$t_min" -v rm="$r_med" -v rn="$r_min" -v qm="$q_med" \
+    -v qn="$q_min" -v pt="$pt" -v pr="$pr" -v same="$same" 'BEGIN {
+  img = s * s * 4 / 1048576
+  printf "image:          %d x %d CMYK, %.1f MiB\n", s, s, img
+  printf "tificc -l:      median %.2f s, min %.2f s, peak %.1f MiB (%.2f x the image)\n", tm, tn, pt / 1024, pt / 1024 / img
+  printf "rodadazerivo:   median %.2f s, min %.2f s, peak %.1f MiB (%.2f x the image)\n", rm, rn, pr / 1024, pr / 1024 / img
+  printf "time ratio:     median %.2f, min %.2f (of interleaved pairs)\n", qm, qn
+  printf "pixels:         %s\n", same
+}'

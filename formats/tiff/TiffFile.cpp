@@ -211,9 +211,19 @@ bool ReadLayout(TIFF* tiff, const std::string& path, int page, TiffLayout* out,
     if (!CheckDataInsideFile(tiff, path, error)) {
         return false;
     }
+    layout.directoryOffset = TIFFCurrentDirOffset(tiff);
     ReadKeptTags(tiff, &layout);
     *out = std::move(layout);
     return true;
+}
+
+/// Makes the page of `layout` the current directory: straight to its
+/// offset, without walking the pages before it.
+bool GoToPage(TIFF* tiff, const TiffLayout& layout) {
+    if (layout.directoryOffset != 0) {
+        return TIFFSetSubDirectory(tiff, layout.directoryOffset) != 0;
+    }
+    return TIFFSetDirectory(tiff, static_cast<tdir_t>(layout.page)) != 0;
 }
 
 /// Copies `columns` pixels of `samples` interleaved samples from `in` into
@@ -446,7 +456,7 @@ bool TiffRowReader::OpenFile(std::string* error) {
         return false;
     }
     tiff_ = OpenTiff(path_, "rm", &lastError_);
-    if (tiff_ == nullptr || TIFFSetDirectory(tiff_, static_cast<tdir_t>(layout_.page)) == 0) {
+    if (tiff_ == nullptr || !GoToPage(tiff_, layout_)) {
         *error = Failure("cannot open the file again");
         Close();
         return false;
@@ -551,8 +561,7 @@ bool TiffRowReader::OpenFile(std::string* error) {
             if (mode_ == kScanlines && layout_.separatePlanes) {
                 // Each plane's strips are decoded in order by a handle of its own.
                 column.own = OpenTiff(path_, "rm", &column.ownError);
-                if (column.own == nullptr ||
-                    TIFFSetDirectory(column.own, static_cast<tdir_t>(layout_.page)) == 0) {
+                if (column.own == nullptr || !GoToPage(column.own, layout_)) {
                     *error = WithReason("cannot open the file again", column.ownError);
                     Close();
                     return false;
@@ -655,7 +664,8 @@ bool TiffRowReader::ReadInPieces(Column& column, int row, std::uint8_t* planes,
     const std::uint64_t start =
         static_cast<std::uint64_t>(static_cast<std::uint32_t>(row) % rowsPerStrip) * rowBytes;
     if (TIFFGetStrileByteCount(tiff_, strip) < start + rowBytes) {
-        *error = Failure("strip " + std::to_string(strip) + " holds fewer bytes than its rows need");
+        *error =
+            Failure("strip " + std::to_string(strip) + " holds fewer bytes than its rows need");
         return false;
     }
     const std::uint64_t offset = TIFFGetStrileOffset(tiff_, strip) + start;

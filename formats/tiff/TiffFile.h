@@ -86,7 +86,8 @@ struct TiffLayout {
     /// thumbnails ...).
     std::vector<std::string> droppedTags;
     // Read only (the writer always writes contiguous strips):
-    int page = 0;  // index of the directory in the file
+    int page = 0;                       // index of the directory in the file
+    std::uint64_t directoryOffset = 0;  // where the directory lies
     bool tiled = false;
     bool separatePlanes = false;
 

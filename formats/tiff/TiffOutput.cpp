@@ -274,8 +274,15 @@ bool TiffOutput::Begin(int planes) {
     return true;
 }
 
-void TiffOutput::NoteLeftOut(const TiffPage& page, const TiffLayout& layout) {
+void TiffOutput::NoteLeftOut(const TiffPage& page, const TiffLayout& layout, bool converted) {
     for (const std::string& name : page.layout.droppedTags) {
+        // An unconverted page keeps the tags a conversion would make untrue.
+        if (!converted &&
+            page.layout.untrueTags.end() !=
+                std::find_if(page.layout.untrueTags.begin(), page.layout.untrueTags.end(),
+                             [&name](const TiffTag& tag) { return tag.name == name; })) {
+            continue;
+        }
         if (std::find(leftOut_.begin(), leftOut_.end(), name) == leftOut_.end()) {
             leftOut_.push_back(name);
         }
@@ -302,7 +309,7 @@ std::unique_ptr<rdz::kelt::RowSink> TiffOutput::MakeSink(std::size_t page,
             Fail(error);
             return std::make_unique<PageSink>(*this, page, planes, false);
         }
-        NoteLeftOut(pages_[page], layout);
+        NoteLeftOut(pages_[page], layout, true);
     } catch (const WorkError& refused) {
         Fail(refused.what());
         return std::make_unique<PageSink>(*this, page, planes, false);
@@ -339,9 +346,7 @@ bool TiffOutput::WritePage(std::size_t index) {
         Fail(error);
         return false;
     }
-    if (converted) {
-        NoteLeftOut(page, layout);
-    }
+    NoteLeftOut(page, layout, converted);
 
     // An unconverted page is copied sample for sample; otherwise the
     // image's planes are written with the carried samples beside them.

@@ -58,7 +58,7 @@ class TiffOutput {
     bool WritePage(std::size_t page);
     void Fail(const std::string& why);
     /// Notes what the written layout leaves out of the input page.
-    void NoteLeftOut(const TiffPage& page, const TiffLayout& layout);
+    void NoteLeftOut(const TiffPage& page, const TiffLayout& layout, bool converted);
 
     std::string input_;
     const std::vector<TiffPage>& pages_;

@@ -228,6 +228,7 @@ void ReadCustomTags(TIFF* tiff, bool exif, std::vector<TiffTag>* kept, std::vect
             TiffTag one;
             if (untrue != nullptr && tag == TIFFTAG_IMAGESOURCEDATA &&
                 ReadCustomTag(tiff, tag, &one)) {
+                one.name = name;  // as the dropped tags name it
                 untrue->push_back(std::move(one));
             }
             continue;

@@ -32,6 +32,7 @@ TEST_F(TiffDocumentTest, EveryPageIsAnImageOfTheDocumentAndEveryPageIsConverted)
     Recipe recipe;
     recipe.pages = 3;
     recipe.compression = COMPRESSION_LZW;
+    recipe.exifDate = "2024:02:03 04:05:06";
     Write(folder_.Path("pages.tif"), recipe);
     const rdz::formats::InkBooks books = rdz::formats::InkBooks::Load("");
     rdz::formats::ReadSettings settings;
@@ -65,6 +66,7 @@ TEST_F(TiffDocumentTest, EveryPageIsAnImageOfTheDocumentAndEveryPageIsConverted)
         EXPECT_EQ(Inverted(Pixels(recipe, p), 4, {0, 1, 2, 3}),
                   pages[static_cast<std::size_t>(p)].pixels);
         EXPECT_EQ(COMPRESSION_LZW, pages[static_cast<std::size_t>(p)].compression);
+        EXPECT_EQ(recipe.exifDate, pages[static_cast<std::size_t>(p)].exifDate);
     }
 }
 
@@ -138,6 +140,7 @@ TEST_F(TiffDocumentTest, ConvertedPagesKeepEveryTagTheConversionLeavesTrue) {
     Convert(folder_.Path("tags.tif"), folder_.Path("copy.tif"), unconverted);
     const Page copy = Read(folder_.Path("copy.tif")).at(0);
     EXPECT_EQ(recipe.layers, copy.layers);
+    EXPECT_EQ(1u, messages.count(MessageLevel::Warning));  // nothing left out this time
     EXPECT_EQ(Pixels(recipe), copy.pixels);
     EXPECT_EQ(ORIENTATION_RIGHTTOP, copy.orientation);
 }
