@@ -424,6 +424,9 @@ bool WriteExifDirectory(TIFF* tiff, const std::vector<TiffTag>& tags, std::uint6
     }
     const bool set = WriteKeptTags(tiff, tags);
     const bool written = set && TIFFWriteCustomDirectory(tiff, offset) != 0;
+    // The EXIF values go before the page's directory is set up: libtiff
+    // would not free them once it has switched back to the page's tags.
+    TIFFFreeDirectory(tiff);
     TIFFCreateDirectory(tiff);
     return written;
 }

@@ -120,6 +120,7 @@ void Write(const std::string& path, const Recipe& recipe) {
                 TIFFSetField(tiff, EXIFTAG_ISOSPEEDRATINGS, 1, &iso);
             }
             TIFFWriteCustomDirectory(tiff, &exifOffset);
+            TIFFFreeDirectory(tiff);
             TIFFCreateDirectory(tiff);
         }
         TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, recipe.width);

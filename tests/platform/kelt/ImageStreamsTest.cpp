@@ -79,6 +79,7 @@ class ImageStreams : public testing::Test {
                                           std::make_unique<RampSource>(3, 3, &reads, failRow));
     }
 
+    SinkLog log;  // outlives the document, whose images hold the sinks
     ScopedDocument doc{"streams"};
     std::vector<inkt_t*> cmyk = AddCmykInks(doc);
     int reads = 0;
@@ -124,7 +125,6 @@ TEST_F(ImageStreams, RowsTheSourceCannotMakeAreFailedReads) {
 
 TEST_F(ImageStreams, TargetOfAStreamedDefinitionSendsItsRowsToTheSink) {
     ct_def_t* definition = Streamed();
-    SinkLog log;
     SinkRequest asked;
     ASSERT_TRUE(SetRowSinkFactory(definition, [&](const SinkRequest& request) {
         asked = request;
@@ -163,7 +163,6 @@ TEST_F(ImageStreams, TargetOfAStreamedDefinitionSendsItsRowsToTheSink) {
 
 TEST_F(ImageStreams, ReleasedSinkImageIsGivenUpAndOtherImagesStayInMemory) {
     ct_def_t* definition = Streamed();
-    SinkLog log;
     SetRowSinkFactory(definition,
                       [&](const SinkRequest&) { return std::make_unique<RecordingSink>(&log, 3); });
     cti_image_t* target =
