@@ -1,8 +1,9 @@
 // TIFF input of the program: the input is a TIFF file, opened by the
 // program's reader and read row by row with the samples in reverse plane
-// order; when the image is small, also read whole as a one-image document
-// (the program's TIFF conversion input). Refusals are a false return or
-// InputError; any other exception escaping is a fault.
+// order; when the image is small, also read as a document (the program's
+// TIFF conversion input: every page, every row) and written back as a TIFF
+// file. Refusals are a false return, InputError or WorkError; any other
+// exception escaping is a fault.
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
@@ -12,6 +13,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "formats/Errors.h"
 #include "formats/InkBooks.h"
+#include "formats/OutputFiles.h"
 #include "formats/tiff/TiffDocument.h"
 #include "formats/tiff/TiffFile.h"
 
@@ -54,10 +56,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (bytes == 0 || bytes > kDocumentLimit)
         return 0;
+    // Read whole as the program reads it (every page, every row through the
+    // document's images), then written back unconverted.
     try {
-        rdz::formats::LoadedTiffDocument document =
-            rdz::formats::ReadTiffDocument(path, books, nullptr);
+        rdz::formats::ReadSettings settings;
+        settings.books = &books;
+        rdz::formats::TiffDocument document(path, settings);
+        unsigned checksum = 0;
+        for (const rdz::formats::TiffPage& page : document.Pages()) {
+            cti_image_t* image = page.definition->internal;
+            std::vector<unsigned char> row(static_cast<std::size_t>(page.definition->width) *
+                                           static_cast<std::size_t>(CTI_nplanes(image)));
+            for (int y = 0; y < page.definition->height; ++y) {
+                if (CTI_getrow_line_il(image, y, 0, 0, row.data()) != 0)
+                    break;
+                checksum += row.empty() ? 0u : row.back();
+            }
+        }
+        rdz::formats::OutputFiles outputs;
+        const std::string output = folder / "written.tif";
+        document.Write(output, output, outputs, rdz::formats::WriteSettings());
     } catch (const rdz::formats::InputError&) {
+    } catch (const rdz::formats::WorkError&) {
     }
     return 0;
 }

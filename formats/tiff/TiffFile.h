@@ -1,5 +1,10 @@
 // Reading and writing 8-bit TIFF files row by row, in the row layout of the
 // document database's pixel images: the samples of one row plane after plane.
+//
+// Reading holds a band of decoded strips or tiles, never the whole image
+// (see TiffRowReader); writing holds one strip. Every page (image directory)
+// of a file is read and written; tags the program does not interpret are
+// carried from a page read to the page written for it (TiffTag).
 #pragma once
 
 #include <cstdint>
@@ -19,7 +24,34 @@ enum class ExtraSample : std::uint16_t {
     UnassociatedAlpha = 2
 };
 
-/// What a TIFF file says about its pixels besides the samples themselves.
+inline bool IsAlpha(ExtraSample kind) {
+    return kind == ExtraSample::AssociatedAlpha || kind == ExtraSample::UnassociatedAlpha;
+}
+
+/// One tag of a page kept as it was read, to be written again unchanged.
+/// Only the TIFF code reads its fields.
+struct TiffTag {
+    enum class Form : std::uint8_t {
+        Counted,  // count and an array (blobs: XMP, IPTC, Photoshop data, unknown tags)
+        Text,     // ASCII text
+        Single,   // one value
+        Array,    // a fixed number of values, passed as an array
+        Pair      // two 16-bit values, passed one by one (PageNumber, HalftoneHints)
+    };
+    std::uint32_t tag = 0;
+    std::uint16_t type = 0;  // TIFFDataType
+    Form form = Form::Single;
+    int countSize = 0;       // Counted: 2 or 4 bytes of count
+    int valueSize = 0;       // bytes per value as libtiff keeps it
+    bool floating = false;   // Single: a float or double value
+    bool anonymous = false;  // unknown to libtiff: the writer registers it
+    std::uint32_t count = 0;
+    std::vector<std::uint8_t> bytes;  // count values of valueSize bytes (Text: with its NUL)
+    std::string name;
+};
+
+/// What a TIFF page says about its pixels besides the samples themselves,
+/// and what is written with them.
 struct TiffLayout {
     int width = 0;
     int height = 0;
@@ -32,25 +64,95 @@ struct TiffLayout {
     std::vector<std::string> inkNames;
     std::uint16_t compression = 1;  // COMPRESSION_NONE
     std::uint16_t predictor = 1;    // PREDICTOR_NONE
+    /// Writing: the codec's level (Deflate, ZSTD, LZMA); 0 = its default.
+    int compressionLevel = 0;
     bool hasResolution = false;
     float xResolution = 0.0f;
     float yResolution = 0.0f;
     std::uint16_t resolutionUnit = 2;  // RESUNIT_INCH
+    /// The embedded ICC profile (empty when there is none).
+    std::vector<std::uint8_t> iccProfile;
+    /// Tags kept as they are (orientation, resolution, position, page number,
+    /// texts, XMP, IPTC, Photoshop data, unknown tags ...); the writer writes
+    /// them after its own. Resolution is among them when the page has one.
+    std::vector<TiffTag> tags;
+    /// The tags of the page's EXIF directory, written as an EXIF directory.
+    std::vector<TiffTag> exifTags;
+    /// Tags that a conversion makes untrue (Photoshop's layers): written
+    /// only with a page that is not converted.
+    std::vector<TiffTag> untrueTags;
+    /// Names of the page's tags that a converted page leaves out because the
+    /// conversion makes them untrue or they cannot be copied (layers,
+    /// thumbnails ...).
+    std::vector<std::string> droppedTags;
     // Read only (the writer always writes contiguous strips):
+    int page = 0;                       // index of the directory in the file
+    std::uint64_t directoryOffset = 0;  // where the directory lies
     bool tiled = false;
     bool separatePlanes = false;
 
     /// Samples that belong to the photometric colour space.
     int ColorSamples() const { return samplesPerPixel - static_cast<int>(extraSamples.size()); }
+    /// The Orientation tag (1 when the page has none).
+    std::uint16_t Orientation() const;
 };
 
 /// Bytes of one image: width x height x samples, or 0 when the product does
 /// not fit the limit the program accepts for one image (4 GiB).
 std::uint64_t ImageBytes(int width, int height, int samples);
 
-/// Reads a TIFF file of 8-bit unsigned samples: strips or tiles, contiguous or
-/// separate planes, any compression libtiff decodes (none, LZW, Deflate and
-/// PackBits among them).
+/// Reads the layout of every page of the TIFF file `path`, in file order.
+/// False, with a text in `error` (naming the page when the file has several),
+/// when it is not a TIFF file or a page is not one of 8-bit unsigned samples
+/// of a size the program accepts, or its data lies past the file's end.
+bool ReadTiffPages(const std::string& path, std::vector<TiffLayout>* pages, std::string* error);
+
+/// Reads the rows of one page on demand, from strips or tiles, contiguous or
+/// separate planes, in any compression libtiff decodes. Rows read in order
+/// cost one decode each; a row behind the band held makes the reader go
+/// back. It holds one band of decoded strips or tiles (uncompressed strips:
+/// at most about 1 MiB of them, rows longer than that read in pieces; very
+/// large compressed strips: one row), counted against the memory budget
+/// while it is held.
+class TiffRowReader {
+  public:
+    /// Sample s of a pixel goes to plane planeOf[s] (-1: not delivered) of
+    /// rows of `planes` planes.
+    TiffRowReader(std::string path, TiffLayout layout, std::vector<int> planeOf, int planes);
+    ~TiffRowReader();
+    TiffRowReader(const TiffRowReader&) = delete;
+    TiffRowReader& operator=(const TiffRowReader&) = delete;
+
+    /// Writes row `row` into `planes` (planes x width samples; planes that
+    /// no sample goes to are left alone). False, with a text in `error`, when
+    /// the row cannot be decoded. Throws MemoryBudgetExceeded when its band
+    /// does not fit the budget.
+    bool ReadRow(int row, std::uint8_t* planes, std::string* error);
+    /// Gives back the file and the band (the next ReadRow opens them again).
+    void Close();
+    /// Bytes of the band this reader holds while reading.
+    std::uint64_t BandBytes() const;
+    const TiffLayout& Layout() const { return layout_; }
+
+  private:
+    struct Column;
+    bool OpenFile(std::string* error);
+    bool Fill(Column& column, int row, std::string* error);
+    bool ReadInPieces(Column& column, int row, std::uint8_t* planes, std::string* error);
+    std::string Failure(const std::string& what) const;
+
+    std::string path_;
+    TiffLayout layout_;
+    std::vector<int> planeOf_;
+    int planes_ = 0;
+    TIFF* tiff_ = nullptr;
+    std::string lastError_;
+    int mode_ = 0;
+    std::vector<Column> columns_;
+    std::uint64_t reserved_ = 0;
+};
+
+/// Reads the first page of a TIFF file of 8-bit unsigned samples row by row.
 class TiffReader {
   public:
     TiffReader();
@@ -58,7 +160,7 @@ class TiffReader {
     TiffReader(const TiffReader&) = delete;
     TiffReader& operator=(const TiffReader&) = delete;
 
-    /// Opens the file and reads its first image's layout. False, with a text
+    /// Opens the file and reads its first page's layout. False, with a text
     /// in `error`, when it is not a TIFF file of 8-bit unsigned samples of a
     /// size the program accepts.
     bool Open(const std::string& path, std::string* error);
@@ -74,19 +176,11 @@ class TiffReader {
     bool ReadRows(const std::vector<int>& planeOf, const RowSink& sink, std::string* error);
 
   private:
-    bool ReadScanlines(const std::vector<int>& planeOf, const RowSink& sink, std::string* error);
-    bool ReadBands(const std::vector<int>& planeOf, const RowSink& sink, std::string* error);
-    std::string Failure(const char* what) const;
-    /// False (with the reason) when a strip or tile lies past the file's end.
-    bool CheckDataInsideFile(std::string* error) const;
-
-    TIFF* tiff_ = nullptr;
     std::string path_;
-    std::string lastError_;
     TiffLayout layout_;
 };
 
-/// Writes a TIFF file of 8-bit samples in contiguous strips.
+/// Writes TIFF files of 8-bit samples in contiguous strips, page after page.
 class TiffWriter {
   public:
     TiffWriter();
@@ -94,27 +188,47 @@ class TiffWriter {
     TiffWriter(const TiffWriter&) = delete;
     TiffWriter& operator=(const TiffWriter&) = delete;
 
-    /// Creates the file and writes the tags of `layout` (photometric, ink set,
-    /// ink names, extra samples, compression, predictor, resolution). A
-    /// compression that the writer does not offer (anything but none, LZW,
-    /// Deflate and PackBits) is replaced by LZW.
-    bool Open(const std::string& path, const TiffLayout& layout, std::string* error);
+    /// Creates the file (BigTIFF when `big`).
+    bool Create(const std::string& path, bool big, std::string* error);
+    /// Starts the next page with the tags of `layout`: its own (photometric,
+    /// ink set, ink names, extra samples, compression with its level and
+    /// predictor), then the kept tags, the ICC profile and the EXIF
+    /// directory. A compression the writer does not offer is replaced by
+    /// LZW (see WritableCompression).
+    bool StartPage(const TiffLayout& layout, std::string* error);
+    /// Appends the next row of the page: `samples[s]` holds the `width`
+    /// values of sample s.
+    bool WriteRow(const std::uint8_t* const* samples, std::string* error);
     /// Appends the next row: samplesPerPixel planes of `width` samples, in
     /// sample order.
     bool WriteRow(const std::uint8_t* planes, std::string* error);
-    /// Finishes the file; false when not every row was written or the file
-    /// could not be completed.
+    /// Ends the page; false when not every row was written.
+    bool FinishPage(std::string* error);
+    /// Ends an open page and finishes the file; false when it could not be
+    /// completed.
     bool Close(std::string* error);
 
+    /// Create and StartPage in one (BigTIFF when the samples need it).
+    bool Open(const std::string& path, const TiffLayout& layout, std::string* error);
+
   private:
+    bool WriteStrip(std::string* error);
     std::string Failure(const char* what) const;
 
     TIFF* tiff_ = nullptr;
-    std::string path_;
     std::string lastError_;
     TiffLayout layout_;
+    bool pageOpen_ = false;
     int nextRow_ = 0;
-    std::vector<std::uint8_t> scanline_;
+    int rowsPerStrip_ = 1;
+    std::uint32_t strip_ = 0;
+    int stripRows_ = 0;
+    std::vector<std::uint8_t> stripBuffer_;
+    std::uint64_t reserved_ = 0;
 };
+
+/// Whether the writer writes `compression` (none, LZW, Deflate, PackBits,
+/// ZSTD and LZMA where libtiff has them).
+bool WritableCompression(std::uint16_t compression);
 
 }  // namespace rdz::formats

@@ -4,27 +4,6 @@
 #include "formats/tiff/TiffDocument.h"
 
 namespace rdz::formats {
-namespace {
-
-class TiffImageDocument : public FormatDocument {
-  public:
-    TiffImageDocument(const std::string& path, const ReadSettings& settings) {
-        LoadedTiffDocument loaded = ReadTiffDocument(path, *settings.books, settings.progress);
-        document_ = std::move(loaded.document);
-        layout_ = loaded.layout;
-        files_.push_back(path);
-    }
-
-    void Write(const std::string& output, const std::string& temporary, OutputFiles&,
-               const WriteSettings& settings) override {
-        WriteTiffDocument(document_.get(), layout_, temporary, output, settings.progress);
-    }
-
-  private:
-    TiffLayout layout_;
-};
-
-}  // namespace
 
 bool TiffFormat::Recognises(const std::string& path, const std::string& head) const {
     if (head.size() >= 4) {
@@ -41,7 +20,7 @@ bool TiffFormat::NamesOutput(const std::string& path) const {
 
 std::unique_ptr<FormatDocument> TiffFormat::Read(const std::string& path,
                                                  const ReadSettings& settings) const {
-    return std::make_unique<TiffImageDocument>(path, settings);
+    return std::make_unique<TiffDocument>(path, settings);
 }
 
 }  // namespace rdz::formats

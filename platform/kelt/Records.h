@@ -13,6 +13,7 @@
 
 #include "host/kelt_container.h"
 #include "host/kelt_db.h"
+#include "platform/kelt/ImageStreams.h"
 #include "platform/kelt/kelt_builder.h"
 
 // ---------------------------------------------------------------------------
@@ -43,6 +44,14 @@ struct cti_image_t {
     int planes = 0;         // ink planes plus alpha
     std::vector<std::uint8_t> pixels;
     ct_def_t* owner = nullptr;  // the definition that holds it
+    // Streamed images (ImageStreams.h) keep no pixels: rows come from a
+    // source or go to a sink.
+    std::unique_ptr<rdz::kelt::RowSource> source;
+    std::unique_ptr<rdz::kelt::RowSink> sink;
+    int rowsWritten = 0;                   // sink images: rows taken, in order
+    std::vector<std::uint8_t> scratchRow;  // partial reads of a streamed image
+    std::uint64_t reserved = 0;            // budget bytes counted for `pixels`
+    const ct_def_t* madeFor = nullptr;     // target images: the definition (row observer)
 };
 
 // ---------------------------------------------------------------------------
@@ -166,6 +175,9 @@ struct CtDefRec : ct_def_t {
     ObjectExtra extra;
     bool external = false;
     std::vector<std::uint8_t> externalPixels;
+    std::uint64_t externalReserved = 0;  // budget bytes counted for externalPixels
+    int streamNumber = 0;                // 0: not streamed (ImageStreams.h)
+    RowSinkFactory sinkFactory;
 };
 
 struct DocumentRec;

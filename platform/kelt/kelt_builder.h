@@ -76,7 +76,10 @@
 //   inks, plus alpha when hasAlpha) and fails with -1 when the definition has
 //   neither. CT_set_internal with a null image does nothing; it refuses (error
 //   message) an image that another definition holds, and besides the planes
-//   it takes the image's width and height.
+//   it takes the image's width and height. Images whose rows come from a
+//   source or go to a sink instead of memory (streamed TIFF conversions):
+//   ImageStreams.h. Every image the database holds in memory is counted
+//   against the memory budget (below).
 // - INK_print prints one line: ink "<book>" "<name>" kinds=<k,k..|-> rgb=r,g,b
 //   (kinds among process, opaque, technical, varnish, unregistered,
 //   registration; three decimals for rgb).
@@ -86,6 +89,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -279,6 +283,13 @@ struct ImageSetup {
 /// An image definition appended to the document's image-definition container.
 /// Null (nothing added) when the size is negative or the pixels do not fit.
 ct_def_t* AddImageDefinition(document_object_t* document, const ImageSetup& setup);
+/// The same, taking setup.pixels without copying them. With `pixelsReserved`
+/// the caller reserved setup.pixels.size() bytes of the memory budget for
+/// them before it allocated them (ReserveImageMemory); the definition takes
+/// that reservation over (and it is released when it returns null). Throws
+/// MemoryBudgetExceeded when the pixels it must allocate do not fit.
+ct_def_t* AddImageDefinition(document_object_t* document, ImageSetup&& setup,
+                             bool pixelsReserved = false);
 /// An image placement of `definition` appended to `parent`. With plane paints
 /// (one per plane of the definition; entries may be null) the placement owns
 /// a copy of the array and planeMapUsed is 1. Null when `planePaints` is not
@@ -310,6 +321,63 @@ using RowProgressFunction = std::function<void(const ct_def_t*, int row, int hei
 /// Installs the process-wide row-progress hook and returns the one it
 /// replaces; an empty function removes it (the default).
 RowProgressFunction SetRowProgress(RowProgressFunction hook);
+
+/// Sees every whole row that CTI_getrow_line_il reads (`written` false) and
+/// CTI_putrow_line_il writes (`written` true), on the calling thread, after
+/// the transfer succeeded: the image's definition, the row, the row's planes
+/// (`planeCount` planes of `width` samples, plane after plane). Rows read or
+/// written from a first plane or column other than 0 are not seen. For a
+/// target image not yet installed (the image pass writes it before
+/// CT_set_internal) the definition is the one it is made for: the streamed
+/// definition whose stream number it was created with, else the definition
+/// whose pixel image CT_internal_handle last handed out with the same size;
+/// null when there is none.
+using RowObserverFunction =
+    std::function<void(const ct_def_t* definition, int row, const unsigned char* planes,
+                       int planeCount, int width, bool written)>;
+/// Installs the process-wide row observer and returns the one it replaces;
+/// an empty function removes it (the default).
+RowObserverFunction SetRowObserver(RowObserverFunction observer);
+
+// ---------------------------------------------------------------------------
+// Memory budget
+//
+// One budget covers the pixel memory of the whole run: the pixel images and
+// external pixel data this database holds (CTI_create, AddImageDefinition,
+// CT_make_internal, a streamed image read whole) and the buffers of image
+// readers and writers (which reserve their own). Memory is reserved before
+// it is allocated and released when it is freed; a reservation that does
+// not fit what is left of the budget is refused with MemoryBudgetExceeded.
+// The bookkeeping is thread-safe.
+//
+// Host functions that make images (CTI_create, CT_make_internal) throw the
+// exception through their caller, so that a conversion stops with the reason
+// instead of leaving an image unconverted.
+
+/// A reservation that does not fit: its text says what asked for how much,
+/// and what the budget is and how much of it is left.
+class MemoryBudgetExceeded : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Sets the budget in bytes; 0 = unlimited (the default). Reservations made
+/// before stay counted.
+void SetMemoryBudget(std::uint64_t bytes);
+std::uint64_t MemoryBudget();
+/// Half of the physical memory (of the memory the process's control group
+/// may use, when that is less): the program's default budget.
+std::uint64_t DefaultMemoryBudget();
+/// Counts `bytes` against the budget, or throws MemoryBudgetExceeded naming
+/// `what` ("the image 'photo' (6000 x 6000 pixels, 5 planes)") and leaves
+/// the count unchanged.
+void ReserveImageMemory(std::uint64_t bytes, const std::string& what);
+/// Gives back bytes reserved before.
+void ReleaseImageMemory(std::uint64_t bytes);
+/// Bytes reserved now.
+std::uint64_t ReservedImageMemory();
+/// A size for people: "512 B", "34.0 KiB", "4.0 GiB".
+std::string MemorySizeText(std::uint64_t bytes);
 
 // ---------------------------------------------------------------------------
 // Resolver record

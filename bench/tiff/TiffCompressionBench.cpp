@@ -1,0 +1,145 @@
+// Writing a converted 6000 x 6000 CMYK image as a TIFF file: wall time and
+// file size by compression and level, against Deflate at libtiff's default
+// level (what a Deflate input was written with before fast levels), in the
+// same run. Two images: realistic content (gradients, flat blocks and
+// photographic noise in parts) and gradients with a little noise everywhere
+// (the image of bench/cli/compare-tificc.sh).
+//
+//   build/rel/bench/tiff/rdz_bench_tiff_compression --benchmark_repetitions=5
+//
+// Counters: `bytes` (file size), `size_vs_deflate6` (file size over Deflate
+// level 6's), `MB/s` of pixels written.
+#include <benchmark/benchmark.h>
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "formats/tiff/TiffFile.h"
+
+namespace {
+
+constexpr int kSize = 6000;
+
+/// Rows of image `content` (0 realistic, 1 noisy gradients), each plane
+/// after plane.
+const std::vector<std::uint8_t>& Image(int content) {
+    static std::vector<std::uint8_t> images[2];
+    std::vector<std::uint8_t>& pixels = images[content];
+    if (!pixels.empty()) {
+        return pixels;
+    }
+    pixels.resize(static_cast<std::size_t>(kSize) * kSize * 4);
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const bool photo = content == 0 && (x / 1500 + y / 1500) % 3 == 0;
+            const bool flat = content == 0 && (x / 750 + y / 750) % 4 == 1;
+            const int jitter = photo          ? static_cast<int>(noise >> 26) - 32
+                               : content == 1 ? static_cast<int>(noise >> 28) - 8
+                                              : 0;
+            for (int c = 0; c < 4; ++c) {
+                int v = flat ? 40 * c + 30
+                             : (c == 0   ? x * 255 / kSize
+                                : c == 1 ? y * 255 / kSize
+                                : c == 2 ? (x + y) * 255 / (2 * kSize)
+                                         : ((x ^ y) >> 4) & 0xFF);
+                v = std::min(255, std::max(0, v + jitter));
+                pixels[(static_cast<std::size_t>(y) * 4 + static_cast<std::size_t>(c)) * kSize +
+                       static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(v);
+            }
+        }
+    }
+    return pixels;
+}
+
+std::string Scratch() {
+    return (std::filesystem::temp_directory_path() /
+            ("rdz-bench-tiff-" + std::to_string(getpid()) + ".tif"))
+        .string();
+}
+
+/// Writes the image; returns the file's size.
+std::uint64_t WriteImage(int content, std::uint16_t compression, int level,
+                         std::uint16_t predictor) {
+    rdz::formats::TiffLayout layout;
+    layout.width = kSize;
+    layout.height = kSize;
+    layout.samplesPerPixel = 4;
+    layout.compression = compression;
+    layout.compressionLevel = level;
+    layout.predictor = predictor;
+    rdz::formats::TiffWriter writer;
+    std::string error;
+    const std::string path = Scratch();
+    const std::vector<std::uint8_t>& image = Image(content);
+    const std::size_t rowBytes = static_cast<std::size_t>(kSize) * 4;
+    bool ok = writer.Open(path, layout, &error);
+    for (int y = 0; ok && y < kSize; ++y) {
+        ok = writer.WriteRow(image.data() + rowBytes * static_cast<std::size_t>(y), &error);
+    }
+    ok = ok && writer.Close(&error);
+    if (!ok) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        std::abort();
+    }
+    const std::uint64_t size = std::filesystem::file_size(path);
+    std::filesystem::remove(path);
+    return size;
+}
+
+std::uint64_t Deflate6Size(int content) {
+    static std::uint64_t sizes[2] = {0, 0};
+    if (sizes[content] == 0) {
+        sizes[content] = WriteImage(content, COMPRESSION_ADOBE_DEFLATE, 6, PREDICTOR_HORIZONTAL);
+    }
+    return sizes[content];
+}
+
+void BM_Write(benchmark::State& state) {
+    const auto compression = static_cast<std::uint16_t>(state.range(0));
+    const int level = static_cast<int>(state.range(1));
+    const int content = static_cast<int>(state.range(2));
+    const std::uint16_t predictor =
+        compression == COMPRESSION_NONE ? PREDICTOR_NONE : PREDICTOR_HORIZONTAL;
+    const std::uint64_t reference = Deflate6Size(content);
+    std::uint64_t size = 0;
+    for (auto _ : state) {
+        size = WriteImage(content, compression, level, predictor);
+    }
+    state.counters["bytes"] = static_cast<double>(size);
+    state.counters["size_vs_deflate6"] = static_cast<double>(size) / static_cast<double>(reference);
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(kSize) * kSize * 4);
+}
+
+void Cases(benchmark::internal::Benchmark* bench) {
+    const std::pair<int, int> cases[] = {
+        {COMPRESSION_ADOBE_DEFLATE, 6},  // the reference: libtiff's default level
+        {COMPRESSION_ADOBE_DEFLATE, 1}, {COMPRESSION_ADOBE_DEFLATE, 2},
+        {COMPRESSION_ADOBE_DEFLATE, 3}, {COMPRESSION_ZSTD, 9},  // libtiff's default ZSTD level
+        {COMPRESSION_ZSTD, 1},          {COMPRESSION_ZSTD, 3},
+        {COMPRESSION_LZW, 0},           {COMPRESSION_NONE, 0}};
+    for (int content = 0; content < 2; ++content) {
+        for (const auto& c : cases) {
+            bench->Args({c.first, c.second, content});
+        }
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Write)
+    ->ArgNames({"compression", "level", "content"})
+    ->Apply(Cases)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime();
+
+BENCHMARK_MAIN();
