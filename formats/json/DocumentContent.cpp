@@ -9,9 +9,7 @@
 #include "formats/Progress.h"
 #include "formats/tiff/TiffFile.h"
 
-#ifdef RDZ_HAVE_MEMORY_BUDGET
 #include "platform/kelt/kelt_builder.h"
-#endif
 
 namespace rdz::formats::json {
 namespace {
@@ -362,15 +360,11 @@ void DocumentContent::ReserveImageMemory(const Node& node, std::uint64_t bytes,
                                          const std::string& what) {
     // The one place where this reader asks for an image's pixel memory: the
     // run's memory budget is checked here, before any is allocated.
-#ifdef RDZ_HAVE_MEMORY_BUDGET
     try {
         rdz::kelt::ReserveImageMemory(bytes, what);
     } catch (const rdz::kelt::MemoryBudgetExceeded& error) {
         node.Fail(error.what());
     }
-#else
-    (void)node, (void)bytes, (void)what;
-#endif
 }
 
 void DocumentContent::ReadImage(const Node& node) {
@@ -429,15 +423,16 @@ void DocumentContent::ReadImage(const Node& node) {
         }
         result_.pixelFiles.push_back(pixelFile);
     }
-    if (bytes > 0) {
+    // External pixels are handed over whole, reserved here; internal ones
+    // are read straight into the pixel image, row by row, which the
+    // document database reserves when it makes the image.
+    ct_def_t* definition = nullptr;
+    const bool internal = setup.internal;
+    if (!internal && reader) {
         ReserveImageMemory(node, bytes,
                            "the image \"" + id + "\" of " + path_ + " (" +
                                std::to_string(setup.width) + " x " + std::to_string(setup.height) +
                                " pixels, " + std::to_string(planes) + " planes)");
-    }
-    // External pixels are handed over whole; internal ones are read
-    // straight into the pixel image, row by row.
-    if (!setup.internal && reader) {
         const std::size_t rowBytes = static_cast<std::size_t>(setup.width) * planes;
         setup.pixels.resize(rowBytes * static_cast<std::size_t>(setup.height));
         ReadPixels(*reader, pixelFile, planes, options_.progress,
@@ -445,15 +440,21 @@ void DocumentContent::ReadImage(const Node& node) {
                        std::memcpy(setup.pixels.data() + rowBytes * static_cast<std::size_t>(row),
                                    samples, rowBytes);
                    });
+        definition = rdz::kelt::AddImageDefinition(Document(), std::move(setup), true);
+    } else {
+        try {
+            definition = rdz::kelt::AddImageDefinition(Document(), std::move(setup));
+        } catch (const rdz::kelt::MemoryBudgetExceeded& error) {
+            node.Fail(error.what());
+        }
     }
-    ct_def_t* definition = rdz::kelt::AddImageDefinition(Document(), setup);
     if (definition == nullptr) {
         node.Fail("the image cannot be made (size or pixels)");
     }
     if (node.Has("name")) {
         LAY_set_name(definition, node["name"].String().c_str());
     }
-    if (setup.internal && reader) {
+    if (internal && reader) {
         cti_image_t* image = CT_internal_handle(definition);
         ReadPixels(*reader, pixelFile, planes, options_.progress,
                    [&](int row, const std::uint8_t* samples) {
