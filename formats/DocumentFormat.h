@@ -28,6 +28,9 @@ struct ReadSettings {
     /// embeds another profile is worth a warning.
     std::vector<unsigned char> sourceProfile;
     std::string sourceProfileName;
+    /// Whether a document may name files outside its own folder (absolute
+    /// paths, or relative paths that leave the folder).
+    bool allowOutsidePaths = false;
 };
 
 /// The colour space of the converted document, for the file's own record of

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host/kelt_db.h"
 #include "formats/InkBooks.h"
+#include "host/kelt_db.h"
 
 namespace rdz::tools {
 

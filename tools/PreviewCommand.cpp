@@ -1,10 +1,11 @@
 // rodadazerivo preview
 #include <cstdio>
 
-#include "tools/Commands.h"
-#include "tools/Conversion.h"
 #include "formats/Errors.h"
 #include "formats/OutputFiles.h"
+#include "tools/Commands.h"
+#include "tools/Conversion.h"
+#include "tools/Database.h"
 #include "tools/Preview.h"
 #include "tools/ProgressBar.h"
 
@@ -16,25 +17,27 @@ constexpr int kColumnWidth = 360;
 
 }  // namespace
 
-int RunPreviewCommand(const std::vector<std::string>& args, Console& console) {
-    ConversionRequest request = ParseConversion(args, true);
-    if (request.help) {
-        std::fputs(HelpText("preview"), stdout);
-        return 0;
-    }
-    SelectCmsDatabase(request.cmsFolder);
-    CheckMethodInputs(request);
-    const InkBooks books = InkBooks::Load(request.cmsFolder);
+int RunPreviewCommand(CommandLine& line, Console& console) {
+    ConversionRequest& request = line.conversion;
+    DatabaseSession session(ChooseDatabase(request.cmsOption));
+    console.SetDatabase(session.Describe());
+    CheckMethodFiles(request);
+    ApplyMemoryBudget(request, console);
+    const InkBooks books = InkBooks::Load(session.Choice().folder);
     std::unique_ptr<FormatDocument> input =
-        LoadInput(InputFormat(request.input), request, books, &console.Progress());
+        LoadInput(InputFormat(request.Input()), request.Input(), request, session.Choice(), books,
+                  &console.Progress());
     CheckOutputIsNotInput(*input, request.output);
+    Database& database = session.Open();
+    PrepareMethod(request, database);
+    CheckDocument(request, database, input->Document());
 
     OutputFiles outputs;
     const std::string temporary = outputs.Add(request.output);
     InkPalette palette(books);
     Picture picture = DrawDocument(input->Document(), palette, kColumnWidth);
     if (request.method != Method::None) {
-        RunConversion(input->Document(), request, console);
+        RunConversion(input->Document(), request, database, console, nullptr);
         // Inks the conversion made are new to the palette; kept inks look
         // the same on both sides.
         picture = SideBySide(picture, DrawDocument(input->Document(), palette, kColumnWidth));

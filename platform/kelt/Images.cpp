@@ -101,11 +101,31 @@ RowProgressFunction& CurrentRowProgress() {
     return hook;
 }
 
+RowObserverFunction& CurrentRowObserver() {
+    static RowObserverFunction observer;
+    return observer;
+}
+
+/// Shows a whole row that was just read or written to the row observer.
+void ObserveRow(const cti_image_t* image, int row, const unsigned char* buffer, int firstPlane,
+                int firstColumn, bool written) {
+    const RowObserverFunction& observer = CurrentRowObserver();
+    if (observer && firstPlane == 0 && firstColumn == 0) {
+        observer(image->owner, row, buffer, image->planes, image->width, written);
+    }
+}
+
 }  // namespace
 
 RowProgressFunction SetRowProgress(RowProgressFunction hook) {
     RowProgressFunction previous = std::move(CurrentRowProgress());
     CurrentRowProgress() = std::move(hook);
+    return previous;
+}
+
+RowObserverFunction SetRowObserver(RowObserverFunction observer) {
+    RowObserverFunction previous = std::move(CurrentRowObserver());
+    CurrentRowObserver() = std::move(observer);
     return previous;
 }
 
@@ -383,6 +403,7 @@ int CTI_getrow_line_il(cti_image_t* image, int row, int firstPlane, int firstCol
                     base + static_cast<std::size_t>(p) * width + firstColumn,
                     static_cast<std::size_t>(span));
     }
+    ObserveRow(image, row, buffer, firstPlane, firstColumn, false);
     const RowProgressFunction& hook = CurrentRowProgress();
     if (hook) {
         hook(image->owner, row, image->height);
@@ -404,6 +425,7 @@ int CTI_putrow_line_il(cti_image_t* image, const unsigned char* buffer, int row,
                     buffer + static_cast<std::size_t>(p - firstPlane) * span,
                     static_cast<std::size_t>(span));
     }
+    ObserveRow(image, row, buffer, firstPlane, firstColumn, true);
     return 0;
 }
 
@@ -433,4 +455,6 @@ void SOA_set_object(soa_t* array, int index, void* object) {
     }
 }
 
-void SOA_release(soa_t* array) { delete array; }
+void SOA_release(soa_t* array) {
+    delete array;
+}

@@ -305,6 +305,21 @@ using RowProgressFunction = std::function<void(const ct_def_t*, int row, int hei
 /// replaces; an empty function removes it (the default).
 RowProgressFunction SetRowProgress(RowProgressFunction hook);
 
+/// Called for every whole row (every plane, from column 0) that
+/// CTI_getrow_line_il reads (`written` false) or CTI_putrow_line_il writes
+/// (`written` true), on the thread that made the call, after the transfer:
+/// the definition that holds the pixel image (null for an image that no
+/// definition holds yet, such as a converted image before CT_set_internal),
+/// the row, the row's samples plane after plane (`width` each) and the number
+/// of planes. Failed transfers and partial rows are not reported.
+using RowObserverFunction =
+    std::function<void(const ct_def_t* definition, int row, const unsigned char* planes,
+                       int planeCount, int width, bool written)>;
+/// Installs the process-wide row observer and returns the one it replaces; an
+/// empty function removes it (the default). It must not replace itself while
+/// it runs.
+RowObserverFunction SetRowObserver(RowObserverFunction observer);
+
 // ---------------------------------------------------------------------------
 // Resolver record
 
