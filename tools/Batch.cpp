@@ -145,11 +145,6 @@ class Batch {
   private:
     /// The output of every input, checked before any work.
     void Plan() {
-        std::error_code ec;
-        fs::create_directories(request_.outputFolder, ec);
-        if (!fs::is_directory(request_.outputFolder, ec)) {
-            throw WorkError("cannot make the output folder '" + request_.outputFolder + "'");
-        }
         std::map<std::string, std::string> taken;
         for (const std::string& input : request_.inputs) {
             const std::string name = fs::path(input).filename().string();
@@ -165,6 +160,11 @@ class Batch {
             taken[key] = input;
             inputs_.push_back(input);
             outputs_.push_back(output);
+        }
+        std::error_code ec;
+        fs::create_directories(request_.outputFolder, ec);
+        if (!fs::is_directory(request_.outputFolder, ec)) {
+            throw WorkError("cannot make the output folder '" + request_.outputFolder + "'");
         }
     }
 

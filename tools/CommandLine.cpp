@@ -484,12 +484,6 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, std::string* 
             break;
         }
     }
-    if (commandAt < args.size()) {
-        if (std::find(kCommands.begin(), kCommands.end(), args[commandAt]) == kCommands.end()) {
-            throw UsageError("unknown command '" + args[commandAt] + "'");
-        }
-        *command = args[commandAt];
-    }
     for (std::size_t i = 0; i < commandAt; ++i) {
         static const std::set<std::string> kOwn = {
             "-h", "--help",    "--version", "-q",  "--quiet",
@@ -497,6 +491,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, std::string* 
         if (kOwn.count(args[i]) == 0) {
             throw UsageError("unknown option '" + OptionName(args[i]) + "'");
         }
+    }
+    if (commandAt < args.size()) {
+        if (std::find(kCommands.begin(), kCommands.end(), args[commandAt]) == kCommands.end()) {
+            throw UsageError("unknown command '" + args[commandAt] + "'");
+        }
+        *command = args[commandAt];
     }
     // Everything after "--" is an input, whatever it looks like.
     std::vector<std::string> words = args;
@@ -526,7 +526,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, std::string* 
     if (parser.quiet && parser.verbose) {
         throw UsageError("give one of --quiet and --verbose");
     }
-    if (line.command.empty()) {
+    if (line.command.empty() || parser.help) {
         line.help = parser.help;
         return line;
     }

@@ -98,14 +98,20 @@ std::string ConversionReport::SummaryLine() const {
                        std::to_string(paints.kept) + " kept, " + std::to_string(paints.failed) +
                        " failed; images " + std::to_string(images.converted) + " converted, " +
                        std::to_string(images.kept) + " kept, " + std::to_string(images.failed) +
-                       " failed; process coverage: ";
-    line += CoverageText("paints", paintsBefore, paintsAfter);
-    if (imagesBefore.count > 0) {
-        line += ", " + CoverageText("image pixels", imagesBefore, imagesAfter);
+                       " failed";
+    std::string coverage;
+    if (paintsBefore.count > 0) {
+        coverage = CoverageText("paints", paintsBefore, paintsAfter);
     }
-    line += "; device links: " + std::to_string(linksComputed.size()) + " computed, " +
-            std::to_string(linksReused.size()) + " reused.";
-    return line;
+    if (imagesBefore.count > 0) {
+        coverage += (coverage.empty() ? "" : ", ") +
+                    CoverageText("image pixels", imagesBefore, imagesAfter);
+    }
+    if (!coverage.empty()) {
+        line += "; process-ink coverage of " + coverage;
+    }
+    return line + "; device links " + std::to_string(linksComputed.size()) + " computed, " +
+           std::to_string(linksReused.size()) + " reused.";
 }
 
 void WriteReport(const std::string& path, const nlohmann::json& report) {
