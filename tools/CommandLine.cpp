@@ -71,6 +71,15 @@ CLI::Validator ChoiceCheck(const std::string& option, const std::vector<std::str
     return Check([=](const std::string& v) { ChoiceValue(option, v, choices); });
 }
 
+/// The words of "a,b,c" (or "a b c") as a bash word list, one per line.
+std::string BashWords(const std::string& words) {
+    std::string text = "$'";
+    for (const char c : words) {
+        text += c == ',' || c == ' ' ? std::string("\n") : std::string(1, c);
+    }
+    return text + "'";
+}
+
 /// "{a,b,c}": the type name of an option that takes one of a few words;
 /// the completion script offers them.
 std::string Words(const std::vector<std::string>& words) {
@@ -608,7 +617,7 @@ std::string BashCompletionScript() {
         "# bash completion for rodadazerivo (made by 'rodadazerivo --bash-completion')\n"
         "_rodadazerivo() {\n"
         "    local cur=\"${COMP_WORDS[COMP_CWORD]}\" prev=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
-        "    local command=\"\" cms=\"\" i\n"
+        "    local command=\"\" cms=\"\" i IFS=$'\\n'\n"
         "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
         "        case \"${COMP_WORDS[i]}\" in\n"
         "            convert|preview|icc-info|postscript|list)\n"
@@ -616,17 +625,17 @@ std::string BashCompletionScript() {
         "            --cms) cms=\"${COMP_WORDS[i+1]}\" ;;\n"
         "        esac\n"
         "    done\n"
-        "    local IFS=$'\\n'\n"
+        "    _rodadazerivo_words() { COMPREPLY=($(compgen -W \"$1\" -- \"$cur\")); }\n"
         "    _rodadazerivo_names() {\n"
-        "        COMPREPLY=($(compgen -W \"$(rodadazerivo list \"$1\" ${cms:+--cms \"$cms\"} "
-        "2>/dev/null | cut -f1)\" -- \"$cur\"))\n"
+        "        _rodadazerivo_words \"$(rodadazerivo list \"$1\" ${cms:+--cms} ${cms:+\"$cms\"} "
+        "2>/dev/null | cut -f1)\"\n"
         "    }\n"
         "    case \"$prev\" in\n"
         "        --strategy) _rodadazerivo_names strategies; return ;;\n"
         "        --source|--destination) _rodadazerivo_names processes; return ;;\n";
     // Options whose value is one of a few words, a folder or a file.
     std::map<std::string, std::string> values;
-    std::map<std::string, std::string> optionsOf;
+    std::map<std::string, std::pair<std::string, std::string>> optionsOf;  // options, words
     std::string commands;
     for (CLI::App* sub :
          {parser.convertApp, parser.previewApp, parser.iccApp, parser.psApp, parser.listApp}) {
@@ -638,31 +647,30 @@ std::string BashCompletionScript() {
                 positional = type;
                 continue;
             }
+            // Flags have no type name; every option that takes a value has one.
             for (const std::string& l : option->get_lnames()) {
                 names += " --" + l;
-                if (option->get_type_size() != 0) {
+                if (!type.empty()) {
                     values["--" + l] = type;
                 }
             }
             for (const std::string& s : option->get_snames()) {
                 names += " -" + s;
-                if (option->get_type_size() != 0) {
+                if (!type.empty()) {
                     values["-" + s] = type;
                 }
             }
         }
-        optionsOf[sub->get_name()] = names.substr(1);
-        if (positional.size() > 1 && positional.front() == '{') {
-            optionsOf[sub->get_name()] += "\x01" + positional;
-        }
+        const bool words = positional.size() > 1 && positional.front() == '{';
+        optionsOf[sub->get_name()] = {names.substr(1),
+                                      words ? positional.substr(1, positional.size() - 2) : ""};
         commands += (commands.empty() ? "" : " ") + sub->get_name();
     }
     std::map<std::string, std::vector<std::string>> byKind;
     for (const auto& [option, type] : values) {
-        if (option == "--strategy" || option == "--source" || option == "--destination") {
-            continue;
+        if (option != "--strategy" && option != "--source" && option != "--destination") {
+            byKind[type].push_back(option);
         }
-        byKind[type].push_back(option);
     }
     for (const auto& [type, options] : byKind) {
         std::string pattern;
@@ -675,32 +683,22 @@ std::string BashCompletionScript() {
         } else if (type == "FILE") {
             script += "COMPREPLY=($(compgen -f -- \"$cur\"))";
         } else if (type.size() > 1 && type.front() == '{') {
-            std::string words = type.substr(1, type.size() - 2);
-            std::replace(words.begin(), words.end(), ',', ' ');
-            script += "IFS=' ' COMPREPLY=($(compgen -W \"" + words + "\" -- \"$cur\"))";
+            script += "_rodadazerivo_words " + BashWords(type.substr(1, type.size() - 2));
         } else {
             script += "COMPREPLY=()";
         }
         script += "; return ;;\n";
     }
     script += "    esac\n    case \"$command\" in\n";
-    script += "        \"\") IFS=' ' COMPREPLY=($(compgen -W \"" + commands +
-              " --help --version --quiet --verbose\" -- \"$cur\")) ;;\n";
-    for (const auto& [command, text] : optionsOf) {
-        const std::size_t split = text.find('\x01');
-        const std::string options = text.substr(0, split);
-        std::string words;
-        if (split != std::string::npos) {
-            words = text.substr(split + 2, text.size() - split - 3);
-            std::replace(words.begin(), words.end(), ',', ' ');
-        }
+    script += "        \"\") _rodadazerivo_words " +
+              BashWords(commands + " --help --version --quiet --verbose") + " ;;\n";
+    for (const auto& [command, lists] : optionsOf) {
+        script += "        " + command + ")\n            if [[ \"$cur\" == -* ]]; then " +
+                  "_rodadazerivo_words " + BashWords(lists.first) + "\n";
         script +=
-            "        " + command +
-            ")\n            if [[ \"$cur\" == -* ]]; then IFS=' ' COMPREPLY=($(compgen -W \"" +
-            options + "\" -- \"$cur\"))\n";
-        script += words.empty() ? "            else COMPREPLY=($(compgen -f -- \"$cur\")); fi ;;\n"
-                                : "            else IFS=' ' COMPREPLY=($(compgen -W \"" + words +
-                                      "\" -- \"$cur\")); fi ;;\n";
+            lists.second.empty()
+                ? "            else COMPREPLY=($(compgen -f -- \"$cur\")); fi ;;\n"
+                : "            else _rodadazerivo_words " + BashWords(lists.second) + "; fi ;;\n";
     }
     script += "    esac\n}\ncomplete -o filenames -F _rodadazerivo rodadazerivo\n";
     return script;

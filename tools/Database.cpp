@@ -62,8 +62,11 @@ std::string DefaultDatabaseFolder() {
     if (program.empty()) {
         return std::string();
     }
-    for (const fs::path& candidate : {program / ".." / "share" / "rodadazerivo" / "cmsdb",
-                                      program / ".." / "examples" / "cmsdb"}) {
+#ifndef RDZ_INSTALLED_CMSDB
+#define RDZ_INSTALLED_CMSDB "../share/rodadazerivo/cmsdb"
+#endif
+    for (const fs::path& candidate :
+         {program / RDZ_INSTALLED_CMSDB, program / ".." / "examples" / "cmsdb"}) {
         if (LooksLikeDatabase(candidate)) {
             return candidate.lexically_normal().string();
         }
