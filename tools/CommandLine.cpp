@@ -389,11 +389,13 @@ struct Parser {
     ConversionTexts convert, preview;
     bool convertHelp = false, previewHelp = false, iccHelp = false, psHelp = false,
          listHelp = false;
-    std::string iccFile, iccIntent;
+    std::vector<std::string> iccFiles;
+    std::string iccIntent;
     std::string psIntent, psOutput;
     std::vector<std::string> psInputs;
     bool csa = false, crd = false, bpc = false;
-    std::string listWhat, listCms;
+    std::vector<std::string> listWhat;
+    std::string listCms;
     bool listJson = false;
 
     CLI::App* convertApp = nullptr;
@@ -430,7 +432,7 @@ struct Parser {
         iccApp->allow_extras();
         Valued(iccApp, "--intent", iccIntent, Words(kIntentWords))
             ->check(Check([](const std::string& v) { IccIntentValue("--intent", v); }));
-        iccApp->add_option("file", iccFile)->type_name("FILE");
+        iccApp->add_option("file", iccFiles)->type_name("FILE");
 
         psApp->allow_extras();
         psApp->add_flag("--csa", csa);
@@ -517,6 +519,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, std::string* 
         words.erase(end, words.end());
     }
 
+    // CLI11 would take the next word as the value of "--name=".
+    for (const std::string& word : words) {
+        if (word.size() > 3 && word.compare(0, 2, "--") == 0 && word.back() == '=') {
+            throw UsageError(word.substr(0, word.size() - 1) + " needs a value");
+        }
+    }
     Parser parser;
     std::vector<std::string> reversed(words.rbegin(), words.rend());
     try {
@@ -556,10 +564,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, std::string* 
             return line;
         }
         RefuseExtras(parser.iccApp);
-        std::vector<std::string> files;
-        if (!parser.iccFile.empty() || parser.iccApp->count("file") > 0) {
-            files.push_back(parser.iccFile);
-        }
+        std::vector<std::string> files = parser.iccFiles;
         files.insert(files.end(), afterEnd.begin(), afterEnd.end());
         if (files.size() != 1 || files[0].empty()) {
             throw UsageError("icc-info takes one ICC file");
@@ -598,10 +603,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, std::string* 
             return line;
         }
         RefuseExtras(parser.listApp);
-        if (!afterEnd.empty() || parser.listWhat.empty()) {
+        if (!afterEnd.empty() || parser.listWhat.size() != 1) {
             throw UsageError("list takes one of " + Alternatives(kListed));
         }
-        line.list.what = ChoiceValue("list", parser.listWhat, kListed);
+        line.list.what = ChoiceValue("list", parser.listWhat.front(), kListed);
         line.list.cmsOption = parser.listCms;
         if (parser.listApp->count("--cms") > 0 && parser.listCms.empty()) {
             throw UsageError("--cms needs a folder");

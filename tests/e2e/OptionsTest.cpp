@@ -140,6 +140,44 @@ TEST(Options, RefusedValuesSayWhatTheOptionTakes) {
          "usage.\n"},
         {{"--frobnicate", "list"},
          "ERROR: unknown option '--frobnicate'. Run 'rodadazerivo --help' for usage.\n"},
+        {{"convert", "--cms", "", "--strategy", "A", in, "-o", out},
+         "ERROR: --cms needs a folder. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--strategy", "", in, "-o", out},
+         "ERROR: --strategy needs the name of a Color Strategy. Run 'rodadazerivo convert "
+         "--help' for usage.\n"},
+        {{"convert", "--device-link", "", in, "-o", out},
+         "ERROR: --device-link needs a file. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--strategy", "A", "--report", "", in, "-o", out},
+         "ERROR: --report needs a file. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--strategy", "A", "--report=", in, "-o", out},
+         "ERROR: --report needs a value. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--strategy", "A", "-O", "", in},
+         "ERROR: -O needs a folder. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--strategy", "A", "-o", out},
+         "ERROR: give the input file. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--profile", "--destination", "ps_cmyk.icc", in, "-o", out},
+         "ERROR: --profile needs --source NAME or --use-document-profile. Run 'rodadazerivo "
+         "convert --help' for usage.\n"},
+        {{"convert", "--strategy", "A", in, "-o"},
+         "ERROR: --output needs a value. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--strategy", "A", "--strategy", "B", in, "-o", out},
+         "ERROR: --strategy is given twice. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"convert", "--strategy", "A", "--frob=3", in, "-o", out},
+         "ERROR: unknown option '--frob'. Run 'rodadazerivo convert --help' for usage.\n"},
+        {{"preview", in, "-o", scratch.Path("preview.jpg")},
+         "ERROR: the preview is a PNG file (.png): '" + scratch.Path("preview.jpg") +
+             "'. Run 'rodadazerivo preview --help' for usage.\n"},
+        {{"postscript", "--csa", DefaultCmykProfile(), PsCmykProfile(), "-o", out},
+         "ERROR: postscript takes one ICC file (unexpected '" + PsCmykProfile() +
+             "'). Run 'rodadazerivo postscript --help' for usage.\n"},
+        {{"postscript", "--csa", DefaultCmykProfile()},
+         "ERROR: give the ICC file and the output with -o OUTPUT. Run 'rodadazerivo "
+         "postscript --help' for usage.\n"},
+        {{"icc-info", DefaultCmykProfile(), PsCmykProfile()},
+         "ERROR: icc-info takes one ICC file. Run 'rodadazerivo icc-info --help' for usage.\n"},
+        {{"list"},
+         "ERROR: list takes one of strategies, processes, inkbooks or links. Run 'rodadazerivo "
+         "list --help' for usage.\n"},
     };
     for (const Line& c : others) {
         const CliRun run = RunCli(c.args);
