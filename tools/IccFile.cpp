@@ -1,11 +1,11 @@
 #include "tools/IccFile.h"
 
-#include <lcms2.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <lcms2.h>
 #include <memory>
 
 #include "formats/Errors.h"
@@ -52,9 +52,9 @@ const char* ProfileClassName(const std::string& signature) {
     static const struct {
         const char* signature;
         const char* name;
-    } kClasses[] = {{"scnr", "input device profile"},  {"mntr", "display device profile"},
+    } kClasses[] = {{"scnr", "input device profile"}, {"mntr", "display device profile"},
                     {"prtr", "output device profile"}, {"link", "device link"},
-                    {"spac", "colour space profile"},  {"abst", "abstract profile"},
+                    {"spac", "colour space profile"}, {"abst", "abstract profile"},
                     {"nmcl", "named colour profile"}};
     for (const auto& known : kClasses) {
         if (signature == known.signature) {
@@ -71,14 +71,14 @@ class RecordingContext {
   public:
     RecordingContext() : context_(cmsCreateContext(nullptr, &text_)) {
         if (context_ != nullptr) {
-            cmsSetLogErrorHandlerTHR(
-                context_, [](cmsContext id, cmsUInt32Number, const char* text) {
-                    // The first error is the cause; later ones are its consequences.
-                    auto* first = static_cast<std::string*>(cmsGetContextUserData(id));
-                    if (first->empty()) {
-                        *first = text;
-                    }
-                });
+            cmsSetLogErrorHandlerTHR(context_, [](cmsContext id, cmsUInt32Number,
+                                                  const char* text) {
+                // The first error is the cause; later ones are its consequences.
+                auto* first = static_cast<std::string*>(cmsGetContextUserData(id));
+                if (first->empty()) {
+                    *first = text;
+                }
+            });
         }
     }
     ~RecordingContext() {

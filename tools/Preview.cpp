@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "formats/Errors.h"
 #include "platform/kelt/kelt_builder.h"
+#include "formats/Errors.h"
 
 namespace rdz::tools {
 using namespace rdz::formats;  // errors, ink books, output files

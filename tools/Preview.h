@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/InkBooks.h"
 #include "host/kelt_db.h"
+#include "formats/InkBooks.h"
 
 namespace rdz::tools {
 
