@@ -99,9 +99,8 @@ TEST_F(DefaultDatabase, DeviceLinkNeedsNoOtherArgumentAndMatchesTificc) {
 
 TEST_F(DefaultDatabase, ComputedLinksGoToTheUserCacheWithOneWarningAndAreFoundThere) {
     const std::string store = scratch_.Path("cache") + "/rodadazerivo";
-    CliRun run = ConvertToPs({"--reseparate", "--total-ink", "280"}, "first.tif");
+    CliRun run = ConvertToPs({}, "first.tif");
     ASSERT_EQ(0, run.status) << run.err;
-    // Two links (colour space, then ink saving), one warning.
     EXPECT_EQ(1, CountLines(run.err, "WARNING: ")) << run.err;
     EXPECT_NE(std::string::npos,
               run.err.find("WARNING: The default CMS database is shared: device links computed "
@@ -109,17 +108,16 @@ TEST_F(DefaultDatabase, ComputedLinksGoToTheUserCacheWithOneWarningAndAreFoundTh
                            store + "/links and found there next time.\n"))
         << run.err;
     const std::vector<std::string> links = StoredLinks(store);
-    EXPECT_EQ(4u, links.size()) << "two pairs of profile and JSON";
+    EXPECT_EQ(2u, links.size()) << "the profile and its JSON";
     EXPECT_TRUE(StoredLinks(ExampleCmsDb()).empty()) << "the default database was written";
 
-    run = ConvertToPs({"--reseparate", "--total-ink", "280", "--report", scratch_.Path("r.json")},
-                      "second.tif");
+    run = ConvertToPs({"--report", scratch_.Path("r.json")}, "second.tif");
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_EQ(0, CountLines(run.err, "WARNING: ")) << run.err;
     EXPECT_EQ(links, StoredLinks(store));
     const nlohmann::json report = ReadJson(scratch_.Path("r.json"));
     EXPECT_TRUE(report["deviceLinks"]["computed"].empty()) << report.dump(2);
-    EXPECT_EQ(2u, report["deviceLinks"]["reused"].size()) << report.dump(2);
+    EXPECT_EQ(1u, report["deviceLinks"]["reused"].size()) << report.dump(2);
     EXPECT_EQ(ReadTiff(scratch_.Path("first.tif")).pixels,
               ReadTiff(scratch_.Path("second.tif")).pixels);
 
