@@ -136,13 +136,25 @@ nlohmann::json Links(const Database& database) {
                            : std::string();
             };
             const int intent = data.value("renderingIntent", 0);
-            list.push_back({{"name", data.value("product", std::string()) + "/" +
-                                         data.value("name", file.stem().string())},
-                            {"kind", data.value("kind", std::string())},
-                            {"source", process("source")},
-                            {"destination", process("destination")},
-                            {"renderingIntent", intent >= 2 ? IntentOf(intent) : ""},
-                            {"store", folder}});
+            nlohmann::json entry = {{"name", data.value("product", std::string()) + "/" +
+                                                 data.value("name", file.stem().string())},
+                                    {"kind", data.value("kind", std::string())},
+                                    {"source", process("source")},
+                                    {"destination", process("destination")},
+                                    {"renderingIntent", intent >= 2 ? IntentOf(intent) : ""},
+                                    {"store", folder}};
+            // An ink-saving link's purpose and limit, in the program's units.
+            const nlohmann::json gcr = data.contains("key") && data["key"].is_object()
+                                           ? data["key"].value("gcr", nlohmann::json())
+                                           : nlohmann::json();
+            if (gcr.is_object()) {
+                static const char* const kPurposes[] = {"none", "light", "medium", "ink-saving",
+                                                        "heavy"};
+                const int purpose = gcr.value("purpose", -1);
+                entry["purpose"] = purpose >= 0 && purpose <= 4 ? kPurposes[purpose] : "";
+                entry["totalInk"] = gcr.value("totalInk", 4.0) * 100.0;
+            }
+            list.push_back(entry);
         }
     }
     return list;
@@ -180,8 +192,13 @@ std::string Line(const std::string& what, const nlohmann::json& entry) {
                 " -> " + entry.value("destination", std::string()) +
                 (entry.value("renderingIntent", std::string()).empty()
                      ? ""
-                     : ", " + entry.value("renderingIntent", std::string())) +
-                " (in " + entry.value("store", std::string()) + ")";
+                     : ", " + entry.value("renderingIntent", std::string()));
+        if (entry.contains("purpose")) {
+            char limit[32];
+            std::snprintf(limit, sizeof limit, "%g%%", entry.value("totalInk", 400.0));
+            text += ", purpose " + entry.value("purpose", std::string()) + ", total ink " + limit;
+        }
+        text += " (in " + entry.value("store", std::string()) + ")";
     }
     return text;
 }

@@ -121,7 +121,7 @@ TEST_F(Reports, InkSavingIsReportedAsCoverageSavedAndLinksComputedThenReused) {
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_NE(std::string::npos,
               run.out.find("\tink-saving: default_cmyk.icc -> default_cmyk.icc, relative "
-                           "colorimetric (in " +
+                           "colorimetric, purpose ink-saving, total ink 260% (in " +
                            scratch_.Path("cmsdb") + ")\n"))
         << run.out;
 }
