@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the examples need.
-# Run as root on Debian 12. Safe to run again: apt-get skips what is installed.
+# Debian 12. Safe to run again: apt-get skips what is installed. Run as root,
+# or as a user who may use sudo: only the package installation runs as root.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,7 @@ packages=(
   libbenchmark-dev
   nlohmann-json3-dev
   libtiff-dev libpng-dev
+  libcli11-dev help2man
   libgs-common
   liblcms2-utils time
   argyll
@@ -23,7 +25,12 @@ for p in "${packages[@]}"; do
 done
 
 if [ "${#missing[@]}" -gt 0 ] || [ "${RDZ_FORCE_APT:-}" = 1 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update
-  apt-get install -y --no-install-recommends "${packages[@]}"
+  as_root=()
+  if [ "$(id -u)" != 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps.sh: run as root, or install sudo" >&2; exit 1; }
+    as_root=(sudo)
+  fi
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y --no-install-recommends "${packages[@]}"
 fi

@@ -4,9 +4,10 @@
 
 #include "engine/TintException.h"
 #include "engine/littlecms/TintLittleCMS.h"
-#include "tools/Commands.h"
 #include "formats/Errors.h"
+#include "tools/Commands.h"
 #include "tools/IccFile.h"
+#include "tools/OptionValues.h"
 
 namespace rdz::tools {
 using namespace rdz::formats;  // errors, ink books, output files
@@ -19,12 +20,7 @@ const char* SpaceName(TintColorSpace space) {
 }
 
 std::string IntentName(TintRenderingIntent intent) {
-    static const char* const kNames[] = {"perceptual", "relative colorimetric", "saturation",
-                                         "absolute colorimetric"};
-    if (intent <= TintRI_AbsoluteColorimetric) {
-        return std::to_string(intent) + " (" + kNames[intent] + ")";
-    }
-    return "not one of the four intents";
+    return IccIntentName(static_cast<int>(intent));
 }
 
 /// "CMYK, 4 channels: Cyan, Magenta, Yellow, Black".
@@ -38,25 +34,18 @@ std::string Side(TintColorSpace space, int channels,
             names += (i == 0 ? "" : ", ") + name(static_cast<unsigned int>(i));
         }
         text += channels > 0 ? ": " + names : "";
-    } catch (const TintException& error) {
-        text += std::string(" (") + error.what() + ")";
+    } catch (const TintException&) {
+        // The profile names no colorants (the engine's text says only that).
+        text += ": none";
     }
     return text;
 }
 
 }  // namespace
 
-int RunIccInfoCommand(const std::vector<std::string>& args, Console&) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(HelpText("icc-info"), stdout);
-            return 0;
-        }
-    }
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        throw UsageError("icc-info takes one ICC file");
-    }
-    const std::string& path = args[0];
+int RunIccInfoCommand(const CommandLine& line, Console&) {
+    const std::string& path = line.iccInfo.file;
+    const int intent = line.iccInfo.iccIntent;
     const std::vector<unsigned char> bytes = ReadIccFile(path);
     const std::string version =
         std::to_string(bytes[8]) + "." + std::to_string((bytes[9] >> 4) & 0x0F);
@@ -79,14 +68,19 @@ int RunIccInfoCommand(const std::vector<std::string>& args, Console&) {
                            [&](unsigned int i) { return profile.GetOutputColorantName(i); }) +
                       "\n";
             try {
-                engine->CreateDeviceLink(profile, TintRI_FromProfile, 8, false);
-                report += "Link: can be built (8 bits per sample, the profile's intent)\n";
+                engine->CreateDeviceLink(
+                    profile,
+                    intent < 0 ? TintRI_FromProfile : static_cast<TintRenderingIntent>(intent), 8,
+                    false);
+                report += std::string("Link: can be built (8 bits per sample, ") +
+                          (intent < 0 ? "the profile's intent" : IccIntentName(intent)) + ")\n";
             } catch (const TintException& error) {
                 report += std::string("Link: cannot be built (") + error.what() + ")\n";
             }
         } else {
             const TintProfile profile = engine->OpenProfile(bytes.data(), size);
-            report += std::string("Kind: ") + ProfileClassName(profileClass) + " (ICC " + version + ")\n";
+            report +=
+                std::string("Kind: ") + ProfileClassName(profileClass) + " (ICC " + version + ")\n";
             report += "Rendering intent: " + IntentName(profile.GetRenderingIntent()) + "\n";
             report += "Colour space: " +
                       Side(profile.GetColorSpace(), profile.GetNumberOfChannels(),

@@ -6,11 +6,10 @@
 
 #include "engine/TintException.h"
 #include "engine/littlecms/TintLittleCMS.h"
-#include "tools/CommandLine.h"
-#include "tools/Commands.h"
 #include "formats/Errors.h"
-#include "tools/IccFile.h"
 #include "formats/OutputFiles.h"
+#include "tools/Commands.h"
+#include "tools/IccFile.h"
 #include "tools/ProgressBar.h"
 
 namespace rdz::tools {
@@ -24,49 +23,14 @@ int TakeText(int length, const char* text, void* userData) {
 
 }  // namespace
 
-int RunPostScriptCommand(const std::vector<std::string>& args, Console& console) {
-    bool csa = false;
-    bool crd = false;
-    bool bpc = false;
-    long long intent = TintRI_FromProfile;
-    std::string input;
-    std::string output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(HelpText("postscript"), stdout);
-            return 0;
-        }
-        if (arg == "--csa" || arg == "--crd") {
-            (arg == "--csa" ? csa : crd) = true;
-        } else if (arg == "--bpc") {
-            bpc = true;
-        } else if (arg == "--intent" || arg == "-o" || arg == "--output") {
-            if (i + 1 >= args.size()) {
-                throw UsageError(arg + " needs a value");
-            }
-            const std::string& value = args[++i];
-            if (arg == "--intent") {
-                if (!ParseInteger(value, &intent) || intent < 0 || intent > 4) {
-                    throw UsageError("--intent expects 0, 1, 2, 3 or 4, not '" + value + "'");
-                }
-            } else {
-                output = value;
-            }
-        } else if (!arg.empty() && arg[0] == '-') {
-            throw UsageError("unknown option '" + arg + "'");
-        } else if (input.empty()) {
-            input = arg;
-        } else {
-            throw UsageError("postscript takes one ICC file (unexpected '" + arg + "')");
-        }
-    }
-    if (csa == crd) {
-        throw UsageError("give one of --csa and --crd");
-    }
-    if (input.empty() || output.empty()) {
-        throw UsageError("give the ICC file and the output with -o OUTPUT");
-    }
+int RunPostScriptCommand(const CommandLine& line, Console& console) {
+    const PostScriptRequest& request = line.postscript;
+    const std::string& input = request.input;
+    const std::string& output = request.output;
+    const bool csa = request.csa;
+    const bool bpc = request.bpc;
+    const int intent =
+        request.iccIntent < 0 ? static_cast<int>(TintRI_FromProfile) : request.iccIntent;
 
     const std::vector<unsigned char> bytes = ReadIccFile(input);
     TintLittleCMS* engine = TintLittleCMS::GetInstance();

@@ -5,6 +5,7 @@
 #include "formats/OutputFiles.h"
 #include "tools/Commands.h"
 #include "tools/Conversion.h"
+#include "tools/Database.h"
 #include "tools/Preview.h"
 #include "tools/ProgressBar.h"
 
@@ -16,18 +17,20 @@ constexpr int kColumnWidth = 360;
 
 }  // namespace
 
-int RunPreviewCommand(const std::vector<std::string>& args, Console& console) {
-    ConversionRequest request = ParseConversion(args, true);
-    if (request.help) {
-        std::fputs(HelpText("preview"), stdout);
-        return 0;
-    }
-    SelectCmsDatabase(request.cmsFolder);
-    CheckMethodInputs(request);
-    const InkBooks books = InkBooks::Load(request.cmsFolder);
+int RunPreviewCommand(CommandLine& line, Console& console) {
+    ConversionRequest& request = line.conversion;
+    DatabaseSession session(ChooseDatabase(request.cmsOption));
+    console.SetDatabase(session.Describe());
+    CheckMethodFiles(request);
+    ApplyMemoryBudget(request, console);
+    const InkBooks books = InkBooks::Load(session.Choice().folder);
     std::unique_ptr<FormatDocument> input =
-        LoadInput(InputFormat(request.input), request, books, &console.Progress());
+        LoadInput(InputFormat(request.Input()), request.Input(), request, session.Choice(), books,
+                  &console.Progress());
     CheckOutputIsNotInput(*input, request.output);
+    Database& database = session.Open();
+    PrepareMethod(request, database);
+    CheckDocument(request, database, input->Document());
 
     // The picture's size is settled before anything is drawn or converted.
     const PreviewLayout layout = PlanPreview(input->Document(), kColumnWidth);
@@ -39,7 +42,7 @@ int RunPreviewCommand(const std::vector<std::string>& args, Console& console) {
     InkPalette palette(books);
     Picture picture = DrawDocument(input->Document(), palette, layout);
     if (request.method != Method::None) {
-        RunConversion(input->Document(), request, console);
+        RunConversion(input->Document(), request, database, console, nullptr);
         // Inks the conversion made are new to the palette; kept inks look
         // the same on both sides.
         picture = SideBySide(picture, DrawDocument(input->Document(), palette, layout));

@@ -62,14 +62,50 @@ Console::~Console() {
     rdz::kelt::SetMessageSink(previous_);
 }
 
+std::string Console::Worded(const std::string& text) const {
+    // The host's wording for a profile the CMS database lacks, and a
+    // database without its folder, in the terms of this program.
+    static const std::string kTicket = "' from ticket not found?";
+    if (text.compare(0, 9, "Profile '") == 0 && text.size() > kTicket.size() &&
+        text.compare(text.size() - kTicket.size(), kTicket.size(), kTicket) == 0) {
+        return text.substr(0, text.size() - kTicket.size()) + "' is not a process of " + database_ +
+               ".";
+    }
+    static const std::string kDatabase = " was not found in the CMS database.";
+    if (text.size() > kDatabase.size() &&
+        text.compare(text.size() - kDatabase.size(), kDatabase.size(), kDatabase) == 0) {
+        return text.substr(0, text.size() - kDatabase.size()) + " was not found in " + database_ +
+               ".";
+    }
+    return text;
+}
+
 void Console::Say(rdz::kelt::MessageLevel level, const std::string& text) {
-    progress_.Clear();
+    const std::string worded = Worded(text);
+    said_.push_back({level, worded});
+    const bool error =
+        level == rdz::kelt::MessageLevel::Error || level == rdz::kelt::MessageLevel::Assert;
+    errors_ += error ? 1 : 0;
+    if (verbosity_ == Verbosity::Quiet && !error) {
+        return;
+    }
     // One line per message: the program's own messages name files too, and a
     // newline in a name must not start a line of its own.
     const std::string line = std::string(rdz::kelt::MessageLevelWord(level)) + ": " +
-                             rdz::platform::EscapeLine(text) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+                             rdz::platform::EscapeLine(worded) + "\n";
+    if (block_ != nullptr) {
+        *block_ += line;
+        return;
+    }
+    progress_.Clear();
+    std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
+}
+
+void Console::Detail(const std::string& text) {
+    if (verbosity_ == Verbosity::Verbose) {
+        Say(rdz::kelt::MessageLevel::Info, text);
+    }
 }
 
 }  // namespace rdz::tools

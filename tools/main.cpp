@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "tools/Commands.h"
-#include "formats/Errors.h"
 #include "tools/Methods.h"
 #include "tools/ProgressBar.h"
 
@@ -35,57 +34,46 @@ void PrintVersion() {
 
 int main(int argc, char** argv) {
     using namespace rdz::tools;
-    using namespace rdz::formats;
-    const std::vector<std::string> all(argv + 1, argv + argc);
+    const std::vector<std::string> args(argv + 1, argv + argc);
     Console console(ProgressBar::TerminalWantsProgress());
     std::string command;
     try {
-        if (all.empty()) {
+        if (args.empty()) {
             std::fputs(HelpText(""), stderr);
             return 2;
         }
-        command = all.front();
-        const std::vector<std::string> args(all.begin() + 1, all.end());
-        if (command == "--help" || command == "-h" || command == "help") {
-            std::fputs(HelpText(""), stdout);
+        if (args.front() == "help") {
+            std::fputs(HelpText(args.size() > 1 ? args[1] : ""), stdout);
             return 0;
         }
-        if (command == "--version") {
+        CommandLine line = ParseCommandLine(args, &command);
+        console.SetVerbosity(line.verbosity);
+        if (line.bashCompletion) {
+            std::fputs(BashCompletionScript().c_str(), stdout);
+            return 0;
+        }
+        if (line.version) {
             PrintVersion();
             return 0;
         }
+        if (line.help || command.empty()) {
+            std::fputs(HelpText(command), line.help ? stdout : stderr);
+            return line.help ? 0 : 2;
+        }
         if (command == "convert") {
-            return RunConvertCommand(args, console);
+            return RunConvertCommand(line, console);
         }
         if (command == "preview") {
-            return RunPreviewCommand(args, console);
+            return RunPreviewCommand(line, console);
         }
         if (command == "icc-info") {
-            return RunIccInfoCommand(args, console);
+            return RunIccInfoCommand(line, console);
         }
         if (command == "postscript") {
-            return RunPostScriptCommand(args, console);
+            return RunPostScriptCommand(line, console);
         }
-        command.clear();
-        throw UsageError("unknown command '" + all.front() + "'");
-    } catch (const UsageError& error) {
-        console.Error(std::string(error.what()) + ". Run 'rodadazerivo" +
-                      (command.empty() ? "" : " " + command) + " --help' for usage.");
-        return 2;
-    } catch (const InputError& error) {
-        console.Error(error.what());
-        return 2;
-    } catch (const WorkError& error) {
-        console.Error(error.what());
-        return 1;
-    } catch (const std::bad_alloc&) {
-        console.Error("Not enough memory.");
-        return 1;
-    } catch (const std::exception& error) {
-        console.Error(error.what());
-        return 1;
+        return RunListCommand(line, console);
     } catch (...) {
-        console.Error("Unknown error.");
-        return 1;
+        return SayFailure(console, std::current_exception(), command);
     }
 }

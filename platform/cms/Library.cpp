@@ -11,7 +11,9 @@ namespace {
 
 struct LibraryState {
     std::mutex mutex;
-    std::string folder;  // chosen folder; empty: the empty in-memory database
+    std::string folder;            // chosen folder; empty: the empty in-memory database
+    std::string linkFolder;        // chosen link store; empty: the database folder
+    std::string openedLinkFolder;  // the link store of `lib`
     int inits = 0;
     int ends = 0;
     int open = 0;
@@ -34,9 +36,13 @@ int TCMS_Init() {
         std::lock_guard<std::mutex> lock(state.mutex);
         ++state.inits;
         ++state.open;
-        if (state.lib && state.lib->Folder() == state.folder)
+        if (state.lib && state.lib->Folder() == state.folder &&
+            state.openedLinkFolder == state.linkFolder)
             return 0;
         state.lib = rdz::cms::LoadDatabase(state.folder, &errors);
+        if (!state.linkFolder.empty())
+            state.lib->UseLinkStore(state.linkFolder);
+        state.openedLinkFolder = state.linkFolder;
         state.loadErrors = errors;
         folder = state.folder;
     }
@@ -76,6 +82,18 @@ std::string DatabaseFolder() {
     LibraryState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
     return state.folder;
+}
+
+void SetLinkStoreFolder(const std::string& folder) {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    state.linkFolder = folder;
+}
+
+std::string LinkStoreFolder() {
+    LibraryState& state = State();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.linkFolder;
 }
 
 int InitCount() {

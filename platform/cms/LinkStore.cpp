@@ -195,7 +195,10 @@ std::string LinkNameFault(const std::string& name) {
     return std::string();
 }
 
-LinkStore::LinkStore(std::string folder) : folder_(std::move(folder)) {}
+LinkStore::LinkStore(std::string folder, std::string readOnlyFolder) : folder_(std::move(folder)) {
+    if (!readOnlyFolder.empty() && readOnlyFolder != folder_)
+        readOnly_ = std::make_unique<LinkStore>(std::move(readOnlyFolder));
+}
 
 LinkStore::~LinkStore() = default;
 
@@ -234,8 +237,12 @@ int LinkStore::AddProduct(const std::string& product) {
 
 std::shared_ptr<LinkData> LinkStore::FindByName(const TCMSLibrary& lib, const std::string& product,
                                                 const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return FindByNameLocked(lib, product, name);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (std::shared_ptr<LinkData> link = FindByNameLocked(lib, product, name))
+            return link;
+    }
+    return readOnly_ ? readOnly_->FindByName(lib, product, name) : nullptr;
 }
 
 std::shared_ptr<LinkData> LinkStore::FindByNameLocked(const TCMSLibrary& lib,
@@ -334,6 +341,14 @@ std::shared_ptr<LinkData> LinkStore::Load(const TCMSLibrary& lib, const std::str
 
 std::shared_ptr<LinkData> LinkStore::FindByKey(const TCMSLibrary& lib, const std::string& product,
                                                const json::Json& key, std::string* name) {
+    if (std::shared_ptr<LinkData> link = FindOwnByKey(lib, product, key, name))
+        return link;
+    return readOnly_ ? readOnly_->FindByKey(lib, product, key, name) : nullptr;
+}
+
+std::shared_ptr<LinkData> LinkStore::FindOwnByKey(const TCMSLibrary& lib,
+                                                  const std::string& product, const json::Json& key,
+                                                  std::string* name) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& [where, saved] : saved_) {
         if (where.first == product && saved.link->Key() == key) {

@@ -54,7 +54,9 @@ std::string LinkNameFault(const std::string& name);
 class LinkStore {
   public:
     /// `folder`: the database folder; empty: links are kept in memory only.
-    explicit LinkStore(std::string folder);
+    /// `readOnlyFolder`: a database folder whose stored links are found after
+    /// this store's own, and never written.
+    explicit LinkStore(std::string folder, std::string readOnlyFolder = std::string());
     ~LinkStore();
     LinkStore(const LinkStore&) = delete;
     LinkStore& operator=(const LinkStore&) = delete;
@@ -125,6 +127,8 @@ class LinkStore {
 
     bool OnDisk() const { return !folder_.empty(); }
     std::filesystem::path ProductFolder(const std::string& product) const;
+    std::shared_ptr<LinkData> FindOwnByKey(const TCMSLibrary& lib, const std::string& product,
+                                           const json::Json& key, std::string* name);
     std::shared_ptr<LinkData> FindByNameLocked(const TCMSLibrary& lib, const std::string& product,
                                                const std::string& name);
     std::shared_ptr<LinkData> Load(const TCMSLibrary& lib, const std::string& product,
@@ -149,6 +153,7 @@ class LinkStore {
     std::map<std::string, Scanned> scanned_;  // by JSON file path
     std::vector<std::string> errors_;
     std::vector<HeldClaim> heldClaims_;
+    std::unique_ptr<LinkStore> readOnly_;  // null when there is none
 };
 
 }  // namespace rdz::cms

@@ -19,6 +19,16 @@ namespace rdz::cms {
 void SetDatabaseFolder(const std::string& folder);
 std::string DatabaseFolder();
 
+/// Chooses where the database that the next TCMS_Init opens keeps the device
+/// links it stores: under `<folder>/links/` instead of the database folder's
+/// own `links/` (for a database the program cannot write). Links are looked
+/// up there first, then among the database folder's stored links, which are
+/// never written. An empty path (the default) keeps the links in the
+/// database folder. Like SetDatabaseFolder, a change is read at the next
+/// TCMS_Init.
+void SetLinkStoreFolder(const std::string& folder);
+std::string LinkStoreFolder();
+
 /// Number of TCMS_Init calls, of TCMS_End calls that matched an open
 /// TCMS_Init, and of initialisations still open. An unmatched TCMS_End
 /// returns -1 and is not counted.

@@ -42,6 +42,12 @@ class TCMSLibrary {
     const rdz::cms::StrategyDef* FindStrategy(const std::string& name) const;
     /// The stored device links (thread-safe, changes as links are saved).
     rdz::cms::LinkStore& Links() const { return *links_; }
+    /// Keeps the links this library stores under `<folder>/links/`, and reads
+    /// the database folder's own stored links after those (never writing
+    /// them). Called once, before the library is used.
+    void UseLinkStore(const std::string& folder) {
+        links_ = std::make_unique<rdz::cms::LinkStore>(folder, folder_);
+    }
 
     const std::vector<InkBook>& Books() const { return books_; }
     std::vector<std::string> ProcessNames() const;

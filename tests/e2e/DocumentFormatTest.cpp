@@ -1,11 +1,11 @@
 // Document files: what is written is read back as the same document.
 #include <gtest/gtest.h>
 
-#include "platform/kelt/kelt_builder.h"
-#include "tests/e2e/E2eSupport.h"
-#include "formats/json/DocumentFile.h"
 #include "formats/Errors.h"
 #include "formats/OutputFiles.h"
+#include "formats/json/DocumentFile.h"
+#include "platform/kelt/kelt_builder.h"
+#include "tests/e2e/E2eSupport.h"
 
 namespace rdz::e2e {
 namespace {
@@ -171,7 +171,8 @@ TEST(DocumentFormat, ImageFilesNeverTakeTheNameOfAFileToAvoid) {
     const std::string temporary = outputs.Add(target);
     std::vector<std::string> avoid = read.pixelFiles;
     avoid.push_back(scratch.Path("doc2.photo.tif"));
-    rdz::formats::WriteDocumentFile(read.document.get(), target, temporary, outputs, avoid, nullptr);
+    rdz::formats::WriteDocumentFile(read.document.get(), target, temporary, outputs, avoid,
+                                    nullptr);
     outputs.Commit();
     EXPECT_TRUE(Exists(scratch.Path("doc2.photo-2.tif")));
     EXPECT_FALSE(Exists(scratch.Path("doc2.photo.tif")));

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -49,10 +50,17 @@ std::vector<std::uint8_t> Apply(void* transform, const std::vector<std::uint8_t>
     return out;
 }
 
+/// Variables set (value) or removed (no value) for the program's runs.
+std::map<std::string, std::pair<bool, std::string>>& CliEnvironment() {
+    static std::map<std::string, std::pair<bool, std::string>> environment;
+    return environment;
+}
+
 /// Runs the program in a child process; standard output goes to `outFile`,
 /// standard error to `errFd`.
 pid_t Spawn(const std::vector<std::string>& args, const std::string& outFile, int errFd,
             bool terminal) {
+    const std::string cache = CliCacheFolder();  // made here, never in the child
     const pid_t child = fork();
     if (child != 0) {
         return child;
@@ -65,6 +73,14 @@ pid_t Spawn(const std::vector<std::string>& args, const std::string& outFile, in
     unsetenv("RDZ_NO_PROGRESS");
     unsetenv("RODADAZERIVO_CMS");
     setenv("TERM", terminal ? "xterm" : "dumb", 1);
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    for (const auto& [name, value] : CliEnvironment()) {
+        if (value.first) {
+            setenv(name.c_str(), value.second.c_str(), 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+    }
     std::vector<char*> argv;
     std::string program = RDZ_CLI;
     argv.push_back(program.data());
@@ -141,6 +157,20 @@ CliRun RunCli(const std::vector<std::string>& args, bool terminal) {
     }
     run.out = ReadText(outFile);
     return run;
+}
+
+void SetCliEnvironment(const std::string& name, const char* value) {
+    CliEnvironment()[name] = value != nullptr ? std::make_pair(true, std::string(value))
+                                              : std::make_pair(false, std::string());
+}
+
+void ResetCliEnvironment() {
+    CliEnvironment().clear();
+}
+
+std::string CliCacheFolder() {
+    static const Scratch cache;
+    return cache.Folder();
 }
 
 int StartCli(const std::vector<std::string>& args) {

@@ -18,6 +18,16 @@ struct CliRun {
 /// standard error to a pseudo-terminal instead (its output lands in `err`).
 CliRun RunCli(const std::vector<std::string>& args, bool terminal = false);
 
+/// Environment the program gets besides the test's own: `value` set for
+/// `name`, or the variable removed when `value` is null. Every run gets
+/// XDG_CACHE_HOME in a folder of this test program unless it is set here, so
+/// that no run touches the user's link store.
+void SetCliEnvironment(const std::string& name, const char* value);
+/// Back to the test's own environment (and the scratch XDG_CACHE_HOME).
+void ResetCliEnvironment();
+/// The XDG_CACHE_HOME every run gets unless SetCliEnvironment says otherwise.
+std::string CliCacheFolder();
+
 /// Starts the program with `args` without waiting for it (output discarded);
 /// WaitCli gives its exit status as RunCli does.
 int StartCli(const std::vector<std::string>& args);

@@ -1,0 +1,146 @@
+#include "tools/Coverage.h"
+
+#include <algorithm>
+
+namespace rdz::tools {
+namespace {
+
+bool IsProcess(const inkt_t* ink) {
+    return ink != nullptr && INK_is_process(ink, nullptr) != 0;
+}
+
+double SolidCoverage(const paint_t* paint) {
+    double percent = 0.0;
+    for (const rdz::kelt::Amount& amount : rdz::kelt::SolidAmounts(paint)) {
+        if (IsProcess(amount.ink)) {
+            percent += amount.fraction * 100.0;
+        }
+    }
+    return percent;
+}
+
+}  // namespace
+
+CoverageStats PaintCoverage(const document_object_t* document) {
+    CoverageStats stats;
+    for (paint_t* paint : rdz::kelt::Paints(document)) {
+        const std::vector<paint_t*> steps = rdz::kelt::VignetteSteps(paint);
+        if (!steps.empty()) {
+            for (const paint_t* step : steps) {
+                stats.Add(SolidCoverage(step));
+            }
+        } else if (PAI_is_registration(paint) == 0) {
+            stats.Add(SolidCoverage(paint));
+        }
+    }
+    return stats;
+}
+
+ImageCoverage::ImageCoverage() {
+    previous_ = rdz::kelt::SetRowObserver(
+        [this](const ct_def_t* definition, int, const unsigned char* planes, int planeCount,
+               int width,
+               bool written) { Observe(definition, planes, planeCount, width, written); });
+}
+
+ImageCoverage::~ImageCoverage() {
+    rdz::kelt::SetRowObserver(std::move(previous_));
+}
+
+void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* planes, int planeCount,
+                            int width, bool written) {
+    const std::size_t w = static_cast<std::size_t>(width);
+    if (!written) {
+        if (definition == nullptr) {
+            return;
+        }
+        // Rows that are written belong to the image last read: the image
+        // pass reads a band of rows of one image, then writes it.
+        current_ = definition;
+        Image& image = images_[definition];
+        if (image.original == nullptr) {
+            image.original = CT_internal_handle(const_cast<ct_def_t*>(definition));
+            for (int p = 0; p < planeCount; ++p) {
+                image.processPlanes.push_back(p < definition->nrInks &&
+                                              IsProcess(definition->inks[p]));
+            }
+        }
+        const int count = std::min(planeCount, static_cast<int>(image.processPlanes.size()));
+        for (std::size_t x = 0; x < w; ++x) {
+            unsigned sum = 0;
+            for (int p = 0; p < count; ++p) {
+                if (image.processPlanes[static_cast<std::size_t>(p)]) {
+                    sum += planes[static_cast<std::size_t>(p) * w + x];
+                }
+            }
+            image.before.Add(sum * 100.0 / 255.0);
+        }
+        return;
+    }
+    const ct_def_t* owner = definition != nullptr ? definition : current_;
+    if (owner == nullptr) {
+        return;
+    }
+    Image& image = images_[owner];
+    const std::size_t count = static_cast<std::size_t>(planeCount);
+    if (image.planeSums.size() < count) {
+        image.planeSums.resize(count, 0.0);
+        image.leadingMax.resize(count + 1, 0.0);
+    }
+    for (std::size_t p = 0; p < count; ++p) {
+        unsigned long long sum = 0;
+        for (std::size_t x = 0; x < w; ++x) {
+            sum += planes[p * w + x];
+        }
+        image.planeSums[p] += static_cast<double>(sum);
+    }
+    for (std::size_t x = 0; x < w; ++x) {
+        unsigned leading = 0;
+        for (std::size_t p = 0; p < count; ++p) {
+            leading += planes[p * w + x];
+            image.leadingMax[p + 1] =
+                std::max(image.leadingMax[p + 1], static_cast<double>(leading));
+        }
+    }
+    image.pixelsWritten += w;
+}
+
+void ImageCoverage::Finish(CoverageStats* before, CoverageStats* after,
+                           std::vector<const ct_def_t*>* converted,
+                           std::vector<const ct_def_t*>* failed) {
+    for (const auto& [definition, image] : images_) {
+        auto* def = const_cast<ct_def_t*>(definition);
+        if (image.original == nullptr) {
+            continue;  // written only: not one of the document's images
+        }
+        if (CT_internal_handle(def) == image.original || image.pixelsWritten == 0) {
+            failed->push_back(definition);
+            continue;
+        }
+        converted->push_back(definition);
+        before->Add(image.before);
+        // The definition now holds the converted image: its inks say which
+        // planes are process inks. They come first (the output inks, then
+        // the planes kept as they were), so the largest coverage of a pixel
+        // is the largest sum of its leading process planes.
+        double total = 0.0;
+        std::size_t leading = 0;
+        bool stillLeading = true;
+        for (int p = 0; p < def->nrInks && static_cast<std::size_t>(p) < image.planeSums.size();
+             ++p) {
+            const bool process = IsProcess(def->inks[p]);
+            if (process) {
+                total += image.planeSums[static_cast<std::size_t>(p)];
+            }
+            stillLeading = stillLeading && process;
+            leading += stillLeading ? 1 : 0;
+        }
+        CoverageStats stats;
+        stats.count = image.pixelsWritten;
+        stats.sum = total * 100.0 / 255.0;
+        stats.max = image.leadingMax.empty() ? 0.0 : image.leadingMax[leading] * 100.0 / 255.0;
+        after->Add(stats);
+    }
+}
+
+}  // namespace rdz::tools
