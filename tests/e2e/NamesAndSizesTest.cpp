@@ -114,9 +114,12 @@ TEST_F(NamesAndSizes, SpotInkWithControlCharactersInItsNameIsConvertedLikeAnyOth
     }
     EXPECT_TRUE(kept);
 
-    // A method that keeps spot inks keeps this one, name and amount.
+    // A method that keeps spot inks keeps this one, name and amount. It
+    // stores device links: on a copy of the database, never the example.
+    CopyFolder(ExampleCmsDb(), scratch_.Path("linkdb"));
     run = Convert(Document({Spot("spot", "My\nSpot")}, paints),
-                  {"--profile", "--source", "default_cmyk.icc", "--destination", "ps_cmyk.icc"});
+                  {"--profile", "--source", "default_cmyk.icc", "--destination", "ps_cmyk.icc"},
+                  scratch_.Path("linkdb"));
     ASSERT_EQ(0, run.status) << run.err;
     EXPECT_EQ(1.0, MakeUp(ReadJson(scratch_.Path("out.json")), 0).at("My\nSpot"));
 }
@@ -157,7 +160,8 @@ TEST_F(NamesAndSizes, DatabaseFilesNamedWithControlCharactersAreNotLoaded) {
         << run.err;
     EXPECT_NE(std::string::npos,
               run.err.find("ERROR: Color Strategy Fake\\nINFO: Wrote x was not found in the CMS "
-                           "database.\n"))
+                           "database " +
+                           scratch_.Path("cmsdb") + "; it has: "))
         << run.err;
     EXPECT_TRUE(EveryLineHasALevel(run.err));
     EXPECT_FALSE(Exists(scratch_.Path("out.json")));
