@@ -1,0 +1,122 @@
+#include "formats/pdf/PdfFormat.h"
+
+#include <filesystem>
+
+#include "formats/Errors.h"
+#include "formats/FileNames.h"
+#include "formats/pdf/ContentRewriter.h"
+#include "formats/pdf/ContentWalker.h"
+#include "formats/pdf/Images.h"
+#include "formats/pdf/OutputSpaces.h"
+#include "formats/pdf/PdfCatalogue.h"
+#include "formats/pdf/PdfFile.h"
+#include "formats/pdf/Shadings.h"
+#include "host/zqmsg.h"
+
+namespace rdz::formats {
+namespace {
+
+using namespace rdz::formats::pdf;
+
+std::string Megabytes(long long bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1.0e6);
+    return text;
+}
+
+class PdfDocument : public FormatDocument {
+  public:
+    PdfDocument(const std::string& path, const ReadSettings& settings) {
+        const std::string stem = std::filesystem::path(path).stem().string();
+        document_.reset(rdz::kelt::NewDocument(stem.c_str()));
+        files_.push_back(path);
+        catalogue_ = std::make_unique<PdfCatalogue>(document_.get(), *settings.books);
+        PdfCatalogue& c = *catalogue_;
+        c.file = path;
+        c.qpdf = OpenPdf(path);
+        // Spot colours given in CMYK are read through the output intent's
+        // profile, else the profile the conversion takes the input to be in.
+        if (!c.math.SetCmykProfile(OutputIntentProfile(*c.qpdf))) {
+            c.math.SetCmykProfile(settings.sourceProfile);
+        }
+        try {
+            ContentWalker(c).WalkDocument();
+        } catch (const InputError&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw InputError(path + ": the PDF cannot be read: " + e.what());
+        }
+        const std::string repaired = RepairWarning(*c.qpdf);
+        if (!repaired.empty()) {
+            c.notes.Warn(repaired);
+        }
+        for (const std::string& warning : c.notes.Warnings(path)) {
+            KELTIO_Warning("%s", warning.c_str());
+        }
+    }
+
+    void Write(const std::string& output, const std::string& temporary, OutputFiles&,
+               const WriteSettings& settings) override {
+        PdfCatalogue& c = *catalogue_;
+        if (settings.profile.changed && !settings.profile.icc.empty()) {
+            // New spot equivalents are in the new colour space.
+            c.math.SetCmykProfile(settings.profile.icc);
+        }
+        OutputSpaces spaces(c);
+        const std::vector<paint_t*> paints = c.slots.Resolve();
+        const int shadings = WriteShadings(c, paints, spaces);
+        long long dctGrowth = 0;
+        int dctCount = 0;
+        int images = WriteImages(c, spaces, dctGrowth, dctCount);
+        int operators = 0;
+        // Content read in soft masks first: a stream also used as artwork
+        // ends as artwork.
+        for (int artwork = 0; artwork < 2; ++artwork) {
+            for (ContentUnit& unit : c.units) {
+                if ((unit.context == kArtwork) == (artwork == 1) && unit.HasEdits()) {
+                    operators += RewriteUnit(c, unit, paints, spaces);
+                }
+            }
+        }
+        for (ImageRecord& record : c.images) {
+            images += record.stream.isNull() && ImageConverted(record) ? 1 : 0;
+        }
+        UpdateOutputIntents(*c.qpdf, settings.profile);
+        WritePdf(*c.qpdf, temporary, output);
+        std::string summary = "PDF " + std::filesystem::path(output).filename().string() +
+                              ": rewrote " + std::to_string(operators) + " colour operator" +
+                              (operators == 1 ? "" : "s") + ", " + std::to_string(shadings) +
+                              " shading" + (shadings == 1 ? "" : "s") + " and " +
+                              std::to_string(images) + " image" + (images == 1 ? "" : "s");
+        if (dctCount > 0) {
+            summary += "; " + std::to_string(dctCount) + " converted JPEG (DCT) image" +
+                       (dctCount == 1 ? " is" : "s are") + " now Flate-compressed: " +
+                       (dctGrowth >= 0 ? Megabytes(dctGrowth) + " larger"
+                                       : Megabytes(-dctGrowth) + " smaller");
+        }
+        MSG_Info("%s", summary.c_str());
+    }
+
+  private:
+    std::unique_ptr<PdfCatalogue> catalogue_;
+};
+
+}  // namespace
+
+bool PdfFormat::Recognises(const std::string& path, const std::string& head) const {
+    if (head.find("%PDF-") != std::string::npos) {
+        return true;
+    }
+    return head.empty() && HasExtension(path, {".pdf"});
+}
+
+bool PdfFormat::NamesOutput(const std::string& path) const {
+    return HasExtension(path, {".pdf"});
+}
+
+std::unique_ptr<FormatDocument> PdfFormat::Read(const std::string& path,
+                                                const ReadSettings& settings) const {
+    return std::make_unique<PdfDocument>(path, settings);
+}
+
+}  // namespace rdz::formats
