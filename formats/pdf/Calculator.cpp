@@ -445,7 +445,9 @@ class Parser {
   public:
     explicit Parser(const std::string& text)
         : buffer_(reinterpret_cast<unsigned char*>(const_cast<char*>(text.data())), text.size()),
-          input_(std::make_shared<BufferInputSource>("calculator function", &buffer_, false)) {}
+          input_(std::make_shared<BufferInputSource>("calculator function", &buffer_, false)) {
+        tokenizer_.allowEOF();
+    }
 
     void ParseProgram(std::vector<std::vector<Step>>& blocks) {
         const QPDFTokenizer::Token first = Next();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "formats/pdf/ContentRewriter.h"
 #include "formats/pdf/Functions.h"
 #include "formats/pdf/OutputSpaces.h"
 #include "formats/pdf/PdfObjects.h"
@@ -252,10 +253,8 @@ int WriteShadings(PdfCatalogue& c, const std::vector<paint_t*>& paints, OutputSp
         paint_t* background = record->background >= 0
                                   ? paints[static_cast<std::size_t>(record->background)]
                                   : nullptr;
-        bool changed = background != nullptr && rdz::kelt::ChangeCount(background) > 0;
-        for (paint_t* step : steps) {
-            changed = changed || rdz::kelt::ChangeCount(step) > 0;
-        }
+        const bool changed = PaintChanged(paints[static_cast<std::size_t>(record->slot)]) ||
+                             (background != nullptr && PaintChanged(background));
         if (!changed || steps.size() != record->positions.size()) {
             continue;
         }
