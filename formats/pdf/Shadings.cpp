@@ -175,15 +175,17 @@ void ReadShading(PdfCatalogue& c, QPDFObjectHandle shading, QPDFObjectHandle res
         parts.push_back({nullptr, 0.0, 0.0, std::nan("")});
     }
     for (const Part& part : parts) {
-        if (!(part.high > part.low)) {
-            c.notes.Warn(name + " is left as it is: its function has a part of no width");
-            return;
-        }
         if (std::isnan(part.exponent)) {
             c.notes.Warn(name +
                          " is left as it is: only exponential functions and stitchings "
                          "of them are converted (its function is of type " +
                          std::to_string(function->Type()) + ")");
+            return;
+        }
+    }
+    for (const Part& part : parts) {
+        if (!(part.high > part.low)) {
+            c.notes.Warn(name + " is left as it is: its function has a part of no width");
             return;
         }
     }

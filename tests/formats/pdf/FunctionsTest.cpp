@@ -4,6 +4,8 @@
 #include "formats/pdf/Calculator.h"
 #include "formats/pdf/Functions.h"
 
+#include <qpdf/QPDF.hh>
+
 namespace rdz::formats::pdf {
 namespace {
 
@@ -49,6 +51,78 @@ TEST(Calculator, RefusesWhatItCannotRun) {
         deep += " 1";
     }
     EXPECT_THROW(Calc(deep + "}", {}), FunctionError);  // the stack holds 100 values
+}
+
+}  // namespace
+}  // namespace rdz::formats::pdf
+
+namespace rdz::formats::pdf {
+namespace {
+
+QPDFObjectHandle Parse(const std::string& text) {
+    return QPDFObjectHandle::parse(text);
+}
+
+TEST(Functions, ExponentialStitchingAndListsEvaluateAsDefined) {
+    auto exponential =
+        PdfFunction::Parse(Parse("<< /FunctionType 2 /Domain [0 1] /C0 [0 1] /C1 [1 0.5] /N 2 >>"));
+    EXPECT_EQ(exponential->Outputs(), 2);
+    const std::vector<double> half = exponential->Evaluate({0.5});
+    EXPECT_NEAR(half[0], 0.25, 1e-12);
+    EXPECT_NEAR(half[1], 0.875, 1e-12);
+    // Inputs beyond the domain are clipped to it.
+    EXPECT_NEAR(exponential->Evaluate({3.0})[0], 1.0, 1e-12);
+
+    auto stitching = PdfFunction::Parse(
+        Parse("<< /FunctionType 3 /Domain [0 2] /Bounds [1] /Encode [0 1 1 0] /Functions ["
+              "<< /FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1] /N 1 >>"
+              "<< /FunctionType 2 /Domain [0 1] /C0 [0] /C1 [0.5] /N 1 >> ] >>"));
+    EXPECT_NEAR(stitching->Evaluate({0.5})[0], 0.5, 1e-12);
+    EXPECT_NEAR(stitching->Evaluate({1.0})[0], 0.5, 1e-12);  // the second part, reversed
+    EXPECT_NEAR(stitching->Evaluate({1.5})[0], 0.25, 1e-12);
+    EXPECT_NEAR(stitching->Evaluate({2.0})[0], 0.0, 1e-12);
+
+    auto list =
+        PdfFunction::ParseList(Parse("[<< /FunctionType 2 /Domain [0 1] /C0 [0] /C1 [1] /N 1 >>"
+                                     " << /FunctionType 2 /Domain [0 1] /C0 [1] /C1 [0] /N 1 >>]"));
+    EXPECT_EQ(list->Evaluate({0.25}), (std::vector<double>{0.25, 0.75}));
+}
+
+TEST(Functions, SampledFunctionsInterpolateTheirSamples) {
+    QPDF qpdf;
+    qpdf.emptyPDF();
+    // Two inputs, one output, 2 x 2 samples of 16 bits: 0, 0.5 / 0.25, 1.
+    const std::string samples("\x00\x00\x7f\xff\x3f\xff\xff\xff", 8);
+    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&qpdf, samples);
+    stream.getDict().replaceKey("/FunctionType", QPDFObjectHandle::newInteger(0));
+    stream.getDict().replaceKey("/Domain", Parse("[0 1 0 1]"));
+    stream.getDict().replaceKey("/Range", Parse("[0 1]"));
+    stream.getDict().replaceKey("/Size", Parse("[2 2]"));
+    stream.getDict().replaceKey("/BitsPerSample", QPDFObjectHandle::newInteger(16));
+    auto sampled = PdfFunction::Parse(stream);
+    EXPECT_NEAR(sampled->Evaluate({0, 0})[0], 0.0, 1e-4);
+    EXPECT_NEAR(sampled->Evaluate({1, 0})[0], 0.5, 1e-4);
+    EXPECT_NEAR(sampled->Evaluate({0, 1})[0], 0.25, 1e-4);
+    EXPECT_NEAR(sampled->Evaluate({1, 1})[0], 1.0, 1e-4);
+    EXPECT_NEAR(sampled->Evaluate({0.5, 0.5})[0], (0 + 0.5 + 0.25 + 1) / 4, 1e-4);
+
+    // Fewer samples than the size asks for.
+    stream.getDict().replaceKey("/Size", Parse("[3 3]"));
+    EXPECT_THROW(PdfFunction::Parse(stream), FunctionError);
+}
+
+TEST(Functions, RefusesWhatDoesNotFit) {
+    EXPECT_THROW(PdfFunction::Parse(Parse("<< /FunctionType 5 /Domain [0 1] >>")), FunctionError);
+    EXPECT_THROW(PdfFunction::Parse(Parse("<< /FunctionType 2 /C0 [0] /C1 [1] /N 1 >>")),
+                 FunctionError);  // no Domain
+    EXPECT_THROW(
+        PdfFunction::Parse(Parse("<< /FunctionType 2 /Domain [0 1] /C0 [0 0] /C1 [1] /N 1 >>")),
+        FunctionError);
+    EXPECT_THROW(PdfFunction::Parse(Parse("<< /FunctionType 3 /Domain [0 1] /Bounds [0.5] "
+                                          "/Encode [0 1] /Functions [<< /FunctionType 2 /Domain "
+                                          "[0 1] /N 1 >>] >>")),
+                 FunctionError);  // Bounds for two parts, one part
+    EXPECT_THROW(PdfFunction::Parse(Parse("42")), FunctionError);
 }
 
 }  // namespace
