@@ -223,8 +223,11 @@ std::string OutputSpaces::ResourceName(ContentUnit& unit, QPDFObjectHandle space
     if (!unit.ownResources) {
         // The content used its caller's resources: it gets a copy of its own,
         // so that the new name cannot reach other content.
-        QPDFObjectHandle copy = unit.resources.isDictionary() ? unit.resources.shallowCopy()
-                                                              : QPDFObjectHandle::newDictionary();
+        // Indirect, so that a copy holding the holder itself (a Type 3
+        // font among the fonts it copies) makes no loop of direct objects.
+        QPDFObjectHandle copy = c_.qpdf->makeIndirectObject(
+            unit.resources.isDictionary() ? unit.resources.shallowCopy()
+                                          : QPDFObjectHandle::newDictionary());
         QPDFObjectHandle holder =
             unit.resourceHolder.isStream() ? unit.resourceHolder.getDict() : unit.resourceHolder;
         holder.replaceKey("/Resources", copy);
@@ -266,7 +269,7 @@ std::string OutputSpaces::Operator(ContentUnit& unit, const std::vector<rdz::kel
     if (!pattern.empty()) {
         const std::string key = space.isIndirect() ? ReferenceOf(space) : "/DeviceCMYK";
         QPDFObjectHandle& patternSpace = patternSpaces_[key];
-        if (patternSpace.isNull()) {
+        if (!patternSpace.isInitialized()) {
             QPDFObjectHandle array = QPDFObjectHandle::newArray();
             array.appendItem(QPDFObjectHandle::newName("/Pattern"));
             array.appendItem(space);

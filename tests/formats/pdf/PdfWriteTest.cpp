@@ -160,6 +160,57 @@ TEST_F(PdfWrite, AKeptColourGetsTheSpaceItWasSetInBack) {
               "/Spot cs 0.4 0 0 0 k 0 0 1 1 re f q /Spot cs 0.7 scn f Q /Spot cs 0.7 scn f\n");
 }
 
+TEST_F(PdfWrite, ColoursInEveryKindOfContentAreRewritten) {
+    TestPdf pdf;
+    const std::string form = pdf.Stream("0.2 0 0 0 k 0 0 5 5 re f",
+                                        "<< /Type /XObject /Subtype /Form /BBox [0 0 5 5] >>")
+                                 .unparse();
+    const std::string appearance =
+        pdf.Stream("0.4 0 0 0 k 0 0 5 5 re f",
+                   "<< /Type /XObject /Subtype /Form /BBox [0 0 5 5] /Resources << >> >>")
+            .unparse();
+    const std::string tile =
+        pdf.Stream("0 0.6 0 0 k 0 0 2 2 re f",
+                   "<< /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 4 4] /XStep 4 "
+                   "/YStep 4 /Resources << >> >>")
+            .unparse();
+    const std::string stencil =
+        pdf.Stream("0 0 2 2 re f", "<< /PatternType 1 /PaintType 2 /TilingType 1 /BBox [0 0 4 4] "
+                                   "/XStep 4 /YStep 4 /Resources << >> >>")
+            .unparse();
+    const std::string glyph = pdf.Stream("5 0 d0 0 0 0.8 0 k 0 0 5 5 re f").unparse();
+    QPDFObjectHandle page = pdf.AddPage(
+        "/Fm Do /P1 cs /Tile scn 0 0 9 9 re f /P2 cs 0 0 0.2 0 /Stencil scn f "
+        "BT /T3 1 Tf (a) Tj ET",
+        "<< /XObject << /Fm " + form + " >> /ColorSpace << /P1 /Pattern /P2 [/Pattern "
+        "/DeviceCMYK] >> /Pattern << /Tile " + tile + " /Stencil " + stencil +
+            " >> /Font << /T3 << /Type /Font /Subtype /Type3 /FontBBox [0 0 5 5] "
+            "/FontMatrix [1 0 0 1 0 0] /CharProcs << /a " + glyph + " >> /Encoding << "
+            "/Differences [97 /a] >> /FirstChar 97 /LastChar 97 /Widths [5] >> >> >>");
+    page.replaceKey("/Annots", pdf.Object("[<< /Type /Annot /Subtype /Square /Rect [0 0 5 5] "
+                                          "/AP << /N " + appearance + " >> >>]"));
+    const std::string out = Convert(pdf, HalveProcess);
+
+    QPDF written;
+    written.processFile(out.c_str());
+    QPDFObjectHandle first = FirstPage(written);
+    QPDFObjectHandle resources = first.getKey("/Resources");
+    EXPECT_EQ(DecodeStream(resources.getKey("/XObject").getKey("/Fm"), 100),
+              "0.1 0 0 0 k 0 0 5 5 re f");
+    EXPECT_EQ(DecodeStream(first.getKey("/Annots").getArrayItem(0).getKey("/AP").getKey("/N"), 100),
+              "0.2 0 0 0 k 0 0 5 5 re f");
+    EXPECT_EQ(DecodeStream(resources.getKey("/Pattern").getKey("/Tile"), 100),
+              "0 0.3 0 0 k 0 0 2 2 re f");
+    QPDFObjectHandle font = resources.getKey("/Font").getKey("/T3");
+    EXPECT_EQ(DecodeStream(font.getKey("/CharProcs").getKey("/a"), 100),
+              "5 0 d0 0 0 0.4 0 k 0 0 5 5 re f");
+    // The uncoloured pattern's colour, in a pattern space over DeviceCMYK.
+    EXPECT_NE(PageContent(out, 1).find("/RdzCS1 cs 0 0 0.1 0 /Stencil scn f"), std::string::npos)
+        << PageContent(out, 1);
+    EXPECT_EQ(resources.getKey("/ColorSpace").getKey("/RdzCS1").unparseResolved(),
+              "[ /Pattern /DeviceCMYK ]");
+}
+
 TEST_F(PdfWrite, TheInitialColourIsSetWhereContentPaintsWithIt) {
     TestPdf pdf;
     pdf.AddPage("0 0 1 1 re f 0.5 g f");
