@@ -28,6 +28,9 @@ namespace rdz::formats::pdf {
 // reading a PDF sets aside at most this much for the pixels of its images
 // (decoded samples and masks together) and refuses a file that asks for more.
 constexpr std::uint64_t kLocalImageMemoryLimit = std::uint64_t{4} << 30;
+/// Sets the limit above for the reads that follow (the fuzz target keeps it
+/// small); 0 restores kLocalImageMemoryLimit.
+void SetImageMemoryLimit(std::uint64_t bytes);
 
 /// No content stream is decoded beyond this size.
 constexpr std::size_t kMaxContentBytes = std::size_t{256} << 20;

@@ -97,6 +97,8 @@ class PdfDocument : public FormatDocument {
         MSG_Info("%s", summary.c_str());
     }
 
+    std::vector<LeftAlone> LeftAloneParts() const override { return catalogue_->notes.Left(); }
+
   private:
     std::unique_ptr<PdfCatalogue> catalogue_;
 };

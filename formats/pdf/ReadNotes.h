@@ -6,14 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace rdz::formats::pdf {
+#include "formats/DocumentFormat.h"
 
-/// Something of the file that the conversion leaves as it is.
-struct LeftAlone {
-    std::string what;   // "colour", "image", "shading"
-    std::string kind;   // its colour space: "DeviceRGB", "Lab", ...
-    std::string where;  // "page 3", "form 12 0 R (page 3)"
-};
+namespace rdz::formats::pdf {
 
 class ReadNotes {
   public:

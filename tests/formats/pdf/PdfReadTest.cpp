@@ -92,6 +92,12 @@ TEST_F(PdfRead, EveryInkSpaceGivesItsInks) {
               std::vector<std::string>{scratch_.Path("in.pdf") +
                                        ": left as they are (not ink colours): 1 colour in "
                                        "DeviceRGB (first on page 1)"});
+    // The report learns where.
+    const std::vector<LeftAlone> left = read.document->LeftAloneParts();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].what, "colour");
+    EXPECT_EQ(left[0].kind, "DeviceRGB");
+    EXPECT_EQ(left[0].where, "page 1");
 }
 
 TEST_F(PdfRead, PaintsOfSoftMasksAreOpacityMaskContent) {
