@@ -1,5 +1,9 @@
 // Writing converted images back (declared in Images.h).
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "formats/pdf/Images.h"
 #include "formats/pdf/OutputSpaces.h"
@@ -8,10 +12,6 @@
 
 namespace rdz::formats::pdf {
 namespace {
-
-/// zlib level of converted images: fast, as the pixels are most of the
-/// writing time.
-constexpr int kImageCompression = 1;
 
 /// For each component of `target`, the plane of `definition` that holds it
 /// (-1: none, written as zeros).
@@ -39,9 +39,12 @@ std::vector<inkt_t*> PlaneInks(const ct_def_t* definition) {
     return std::vector<inkt_t*>(definition->inks, definition->inks + definition->nrInks);
 }
 
-/// The converted pixels, interleaved in the target's component order,
-/// Flate-compressed.
-std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definition) {
+/// The converted pixels, interleaved in the target's component order. With
+/// `predict`, each sample minus the same component of the pixel before (TIFF
+/// predictor 2), compressed with zlib's run-length matching: images come out
+/// as small as with its general modes, about twice as fast. Without, plain
+/// Flate (inline images).
+std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definition, bool predict) {
     const cti_image_t* image = definition->internal;
     const std::vector<std::uint8_t>& pixels = rdz::kelt::ImagePixels(image);
     const std::size_t width = static_cast<std::size_t>(definition->width);
@@ -49,7 +52,7 @@ std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definiti
     const std::vector<int> planes = ComponentPlanes(target, definition);
     const std::size_t n = planes.size();
     std::vector<unsigned char> row(width * n, 0);
-    FlateWriter flate(kImageCompression);
+    ImageDeflater deflater(predict);
     for (std::size_t y = 0; y < static_cast<std::size_t>(definition->height); ++y) {
         const std::uint8_t* source = pixels.data() + y * stride;
         for (std::size_t j = 0; j < n; ++j) {
@@ -61,13 +64,21 @@ std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definiti
                 continue;
             }
             const std::uint8_t* plane = source + static_cast<std::size_t>(planes[j]) * width;
-            for (std::size_t x = 0; x < width; ++x, out += n) {
-                *out = plane[x];
+            if (predict) {
+                std::uint8_t before = 0;
+                for (std::size_t x = 0; x < width; ++x, out += n) {
+                    *out = static_cast<unsigned char>(plane[x] - before);
+                    before = plane[x];
+                }
+            } else {
+                for (std::size_t x = 0; x < width; ++x, out += n) {
+                    *out = plane[x];
+                }
             }
         }
-        flate.Write(row.data(), row.size());
+        deflater.Write(row.data(), row.size());
     }
-    return flate.Finish();
+    return deflater.Finish();
 }
 
 /// The converted colour table of an Indexed image: [/Indexed base hival table].
@@ -114,27 +125,69 @@ bool ImageConverted(const ImageRecord& record) {
 }
 
 int WriteImages(PdfCatalogue& c, OutputSpaces& spaces, long long& dctGrowth, int& dctCount) {
+    struct Job {
+        ImageRecord* record;
+        const TargetSpace* target;
+        std::string compressed;
+    };
+    std::vector<Job> jobs;
     int written = 0;
     for (ImageRecord& record : c.images) {
         if (record.stream.isNull() || !ImageConverted(record)) {
             continue;
         }
         const TargetSpace& target = spaces.For(PlaneInks(record.definition));
-        QPDFObjectHandle dict = record.stream.getDict();
         if (record.palette) {
-            dict.replaceKey("/ColorSpace", ConvertedIndexed(target, record));
+            record.stream.getDict().replaceKey("/ColorSpace", ConvertedIndexed(target, record));
             ++written;
-            continue;
+        } else {
+            jobs.push_back({&record, &target, std::string()});
         }
-        const std::string compressed = CompressedPixels(target, record.definition);
+    }
+    // The pixels are compressed on every core, image by image; the document
+    // is only read meanwhile.
+    std::atomic<std::size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    auto work = [&]() {
+        for (std::size_t i = next++; i < jobs.size(); i = next++) {
+            try {
+                jobs[i].compressed = CompressedPixels(*jobs[i].target, jobs[i].record->definition, true);
+            } catch (...) {
+                std::lock_guard<std::mutex> lock(failureLock);
+                failure = std::current_exception();
+            }
+        }
+    };
+    const std::size_t threads =
+        std::min<std::size_t>(jobs.size(), std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> workers;
+    for (std::size_t t = 1; t < threads; ++t) {
+        workers.emplace_back(work);
+    }
+    work();
+    for (std::thread& worker : workers) {
+        worker.join();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    for (Job& job : jobs) {
+        ImageRecord& record = *job.record;
         if (record.dct) {
-            dctGrowth += static_cast<long long>(compressed.size()) -
+            dctGrowth += static_cast<long long>(job.compressed.size()) -
                          static_cast<long long>(record.storedBytes);
             ++dctCount;
         }
-        record.stream.replaceStreamData(compressed, QPDFObjectHandle::newName("/FlateDecode"),
-                                        QPDFObjectHandle::newNull());
-        dict.replaceKey("/ColorSpace", target.space);
+        QPDFObjectHandle parameters = QPDFObjectHandle::newDictionary();
+        parameters.replaceKey("/Predictor", QPDFObjectHandle::newInteger(2));
+        parameters.replaceKey("/Colors", QPDFObjectHandle::newInteger(job.target->Components()));
+        parameters.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+        parameters.replaceKey("/Columns", QPDFObjectHandle::newInteger(record.definition->width));
+        record.stream.replaceStreamData(job.compressed, QPDFObjectHandle::newName("/FlateDecode"),
+                                        parameters);
+        QPDFObjectHandle dict = record.stream.getDict();
+        dict.replaceKey("/ColorSpace", job.target->space);
         dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
         dict.removeKey("/Decode");
         ++written;
@@ -174,7 +227,7 @@ std::string InlineImageText(PdfCatalogue& c, OutputSpaces& spaces, ContentUnit& 
     if (intent.isName()) {
         text += " /Intent " + intent.unparse();
     }
-    return text + " ID\n" + Hex(CompressedPixels(target, record.definition)) + "\nEI";
+    return text + " ID\n" + Hex(CompressedPixels(target, record.definition, false)) + "\nEI";
 }
 
 }  // namespace rdz::formats::pdf

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include <zlib.h>
+
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/Pl_String.hh>
 
@@ -97,6 +99,48 @@ void FlateWriter::Write(const unsigned char* data, std::size_t size) {
 std::string FlateWriter::Finish() {
     pipes_->flate.finish();
     return std::move(pipes_->out);
+}
+
+struct ImageDeflater::Stream {
+    z_stream z{};
+};
+
+ImageDeflater::ImageDeflater(bool predicted) : stream_(std::make_unique<Stream>()) {
+    if (deflateInit2(&stream_->z, 1, Z_DEFLATED, 15, 8,
+                     predicted ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) {
+        throw std::bad_alloc();
+    }
+}
+
+ImageDeflater::~ImageDeflater() {
+    deflateEnd(&stream_->z);
+}
+
+void ImageDeflater::Run(int flush) {
+    unsigned char buffer[1 << 16];
+    z_stream& z = stream_->z;
+    do {
+        z.next_out = buffer;
+        z.avail_out = sizeof buffer;
+        const int result = deflate(&z, flush);
+        if (result == Z_STREAM_ERROR) {
+            throw std::runtime_error("zlib cannot compress the image");
+        }
+        out_.append(reinterpret_cast<const char*>(buffer), sizeof buffer - z.avail_out);
+    } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in > 0));
+}
+
+void ImageDeflater::Write(const unsigned char* data, std::size_t size) {
+    z_stream& z = stream_->z;
+    z.next_in = const_cast<unsigned char*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    Run(Z_NO_FLUSH);
+}
+
+std::string ImageDeflater::Finish() {
+    stream_->z.avail_in = 0;
+    Run(Z_FINISH);
+    return std::move(out_);
 }
 
 }  // namespace rdz::formats::pdf

@@ -43,4 +43,24 @@ class FlateWriter {
     std::unique_ptr<Pipes> pipes_;
 };
 
+/// zlib compression for image samples: level 1 with run-length matching,
+/// fast for pixels that a predictor has turned into small differences; the
+/// plain default strategy without one.
+class ImageDeflater {
+  public:
+    explicit ImageDeflater(bool predicted);
+    ~ImageDeflater();
+    ImageDeflater(const ImageDeflater&) = delete;
+    ImageDeflater& operator=(const ImageDeflater&) = delete;
+
+    void Write(const unsigned char* data, std::size_t size);
+    std::string Finish();
+
+  private:
+    void Run(int flush);
+    struct Stream;
+    std::unique_ptr<Stream> stream_;
+    std::string out_;
+};
+
 }  // namespace rdz::formats::pdf
