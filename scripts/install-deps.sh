@@ -13,6 +13,7 @@ packages=(
   libtiff-dev libpng-dev
   libgs-common
   liblcms2-utils time
+  libqpdf-dev qpdf zlib1g-dev ghostscript poppler-utils python3-reportlab
   clang libclang-rt-14-dev valgrind
 )
 

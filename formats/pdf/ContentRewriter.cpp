@@ -18,24 +18,6 @@ struct Replacement {
     std::string text;
 };
 
-std::vector<std::pair<const inkt_t*, double>> Sorted(
-    const std::vector<rdz::kelt::Amount>& amounts) {
-    std::vector<std::pair<const inkt_t*, double>> out;
-    for (const rdz::kelt::Amount& amount : amounts) {
-        out.emplace_back(amount.ink, amount.fraction);
-    }
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
-bool SolidChanged(paint_t* paint) {
-    if (rdz::kelt::ChangeCount(paint) == 0) {
-        return false;
-    }
-    const std::vector<std::vector<rdz::kelt::Amount>> history = rdz::kelt::PaintHistory(paint);
-    return history.empty() || Sorted(history.front()) != Sorted(rdz::kelt::SolidAmounts(paint));
-}
-
 /// Applies the replacements lying in [from, to) of `data`.
 std::string Apply(const std::string& data, std::size_t from, std::size_t to,
                   const std::vector<Replacement>& replacements) {
@@ -63,18 +45,6 @@ void Replace(QPDFObjectHandle stream, const std::string& content) {
 
 }  // namespace
 
-bool PaintChanged(paint_t* paint) {
-    if (PAI_get_vignet(paint) != nullptr) {
-        for (paint_t* step : rdz::kelt::VignetteSteps(paint)) {
-            if (SolidChanged(step)) {
-                return true;
-            }
-        }
-        return false;
-    }
-    return SolidChanged(paint);
-}
-
 int RewriteUnit(PdfCatalogue& c, ContentUnit& unit, const std::vector<paint_t*>& paints,
                 OutputSpaces& spaces) {
     if (unit.data.empty()) {
@@ -85,7 +55,7 @@ int RewriteUnit(PdfCatalogue& c, ContentUnit& unit, const std::vector<paint_t*>&
             return nullptr;
         }
         paint_t* paint = paints[static_cast<std::size_t>(slot)];
-        return PaintChanged(paint) ? paint : nullptr;
+        return c.slots.Changed(paint) ? paint : nullptr;
     };
     std::vector<Replacement> replacements;
     int count = 0;

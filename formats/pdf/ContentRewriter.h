@@ -17,11 +17,6 @@ namespace rdz::formats::pdf {
 
 class OutputSpaces;
 
-/// Whether the conversion changed a paint's colour (for a vignette: any
-/// step's). A paint it marked changed but left with the same ink amounts
-/// counts as unchanged.
-bool PaintChanged(paint_t* paint);
-
 /// Rewrites the unit's streams. `paints` holds the paint of each slot after
 /// the conversion. Returns the number of colour operators (and inline
 /// images) rewritten.

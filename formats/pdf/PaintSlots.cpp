@@ -1,5 +1,6 @@
 #include "formats/pdf/PaintSlots.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -7,6 +8,15 @@ namespace rdz::formats::pdf {
 namespace {
 
 constexpr const char* kSlotPrefix = "pdf-paint-";
+
+std::vector<std::pair<const inkt_t*, double>> Sorted(const std::vector<rdz::kelt::Amount>& amounts) {
+    std::vector<std::pair<const inkt_t*, double>> out;
+    for (const rdz::kelt::Amount& amount : amounts) {
+        out.emplace_back(amount.ink, amount.fraction);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
 
 bool IsRegistration(const std::vector<rdz::kelt::Amount>& amounts) {
     if (amounts.empty()) {
@@ -97,6 +107,7 @@ int PaintSlots::Solid(const std::vector<rdz::kelt::Amount>& amounts, int mask, i
     paint_t*& paint = solids_[key];
     if (paint == nullptr) {
         paint = rdz::kelt::AddSolid(document_, amounts, key.second);
+        originals_[paint] = Sorted(amounts);
     }
     const auto found = solidSlots_.find({paint, mask});
     if (found != solidSlots_.end()) {
@@ -111,7 +122,30 @@ int PaintSlots::Vignette(const std::vector<std::vector<rdz::kelt::Amount>>& step
                          int page) {
     paint_t* paint = rdz::kelt::AddVignette(document_, steps);
     ++vignettes_;
+    const std::vector<paint_t*> made = rdz::kelt::VignetteSteps(paint);
+    for (std::size_t i = 0; i < made.size() && i < steps.size(); ++i) {
+        originals_[made[i]] = Sorted(steps[i]);
+    }
     return AddSlot(paint, mask, page);
+}
+
+bool PaintSlots::Changed(paint_t* paint) {
+    const auto known = changed_.find(paint);
+    if (known != changed_.end()) {
+        return known->second;
+    }
+    bool changed = false;
+    if (PAI_get_vignet(paint) != nullptr) {
+        for (paint_t* step : rdz::kelt::VignetteSteps(paint)) {
+            changed = changed || Changed(step);
+        }
+    } else if (rdz::kelt::ChangeCount(paint) > 0) {
+        const auto original = originals_.find(paint);
+        changed = original == originals_.end() ||
+                  original->second != Sorted(rdz::kelt::SolidAmounts(paint));
+    }
+    changed_[paint] = changed;
+    return changed;
 }
 
 std::vector<paint_t*> PaintSlots::Resolve() const {

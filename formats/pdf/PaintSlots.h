@@ -53,6 +53,12 @@ class PaintSlots {
     /// paint it was given when the path is gone).
     std::vector<paint_t*> Resolve() const;
 
+    /// Whether the conversion changed a paint's colour (a vignette: any
+    /// step's): a paint marked changed whose ink amounts are still those it
+    /// was read with counts as unchanged. Paints not made here (copies the
+    /// conversion made) count as changed when marked changed.
+    bool Changed(paint_t* paint);
+
   private:
     struct SlotRec {
         paint_t* paint = nullptr;
@@ -73,6 +79,9 @@ class PaintSlots {
     std::map<Key, paint_t*> solids_;
     std::map<std::pair<const paint_t*, int>, int> solidSlots_;
     std::size_t vignettes_ = 0;
+    /// The make-up each solid (vignette steps included) was read with.
+    std::map<const paint_t*, std::vector<std::pair<const inkt_t*, double>>> originals_;
+    std::map<const paint_t*, bool> changed_;
 };
 
 }  // namespace rdz::formats::pdf

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "formats/pdf/ContentRewriter.h"
 #include "formats/pdf/Functions.h"
 #include "formats/pdf/OutputSpaces.h"
 #include "formats/pdf/PdfObjects.h"
@@ -255,8 +254,8 @@ int WriteShadings(PdfCatalogue& c, const std::vector<paint_t*>& paints, OutputSp
         paint_t* background = record->background >= 0
                                   ? paints[static_cast<std::size_t>(record->background)]
                                   : nullptr;
-        const bool changed = PaintChanged(paints[static_cast<std::size_t>(record->slot)]) ||
-                             (background != nullptr && PaintChanged(background));
+        const bool changed = c.slots.Changed(paints[static_cast<std::size_t>(record->slot)]) ||
+                             (background != nullptr && c.slots.Changed(background));
         if (!changed || steps.size() != record->positions.size()) {
             continue;
         }
