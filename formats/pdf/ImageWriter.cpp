@@ -1,10 +1,7 @@
 // Writing converted images back (declared in Images.h).
 #include <algorithm>
-#include <atomic>
-#include <exception>
-#include <mutex>
-#include <thread>
 
+#include "formats/pdf/ImageCompressor.h"
 #include "formats/pdf/Images.h"
 #include "formats/pdf/OutputSpaces.h"
 #include "formats/pdf/PdfObjects.h"
@@ -37,48 +34,6 @@ std::vector<int> ComponentPlanes(const TargetSpace& target, const ct_def_t* defi
 
 std::vector<inkt_t*> PlaneInks(const ct_def_t* definition) {
     return std::vector<inkt_t*>(definition->inks, definition->inks + definition->nrInks);
-}
-
-/// The converted pixels, interleaved in the target's component order. With
-/// `predict`, each sample minus the same component of the pixel before (TIFF
-/// predictor 2), compressed with zlib's run-length matching: images come out
-/// as small as with its general modes, about twice as fast. Without, plain
-/// Flate (inline images).
-std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definition, bool predict) {
-    const cti_image_t* image = definition->internal;
-    const std::vector<std::uint8_t>& pixels = rdz::kelt::ImagePixels(image);
-    const std::size_t width = static_cast<std::size_t>(definition->width);
-    const std::size_t stride = width * static_cast<std::size_t>(CTI_nplanes(image));
-    const std::vector<int> planes = ComponentPlanes(target, definition);
-    const std::size_t n = planes.size();
-    std::vector<unsigned char> row(width * n, 0);
-    ImageDeflater deflater(predict);
-    for (std::size_t y = 0; y < static_cast<std::size_t>(definition->height); ++y) {
-        const std::uint8_t* source = pixels.data() + y * stride;
-        for (std::size_t j = 0; j < n; ++j) {
-            unsigned char* out = row.data() + j;
-            if (planes[j] < 0) {
-                for (std::size_t x = 0; x < width; ++x, out += n) {
-                    *out = 0;
-                }
-                continue;
-            }
-            const std::uint8_t* plane = source + static_cast<std::size_t>(planes[j]) * width;
-            if (predict) {
-                std::uint8_t before = 0;
-                for (std::size_t x = 0; x < width; ++x, out += n) {
-                    *out = static_cast<unsigned char>(plane[x] - before);
-                    before = plane[x];
-                }
-            } else {
-                for (std::size_t x = 0; x < width; ++x, out += n) {
-                    *out = plane[x];
-                }
-            }
-        }
-        deflater.Write(row.data(), row.size());
-    }
-    return deflater.Finish();
 }
 
 /// The converted colour table of an Indexed image: [/Indexed base hival table].
@@ -119,60 +74,59 @@ std::string Hex(const std::string& data) {
 
 }  // namespace
 
+std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definition, bool predict) {
+    const cti_image_t* image = definition->internal;
+    const std::vector<std::uint8_t>& pixels = rdz::kelt::ImagePixels(image);
+    const std::size_t width = static_cast<std::size_t>(definition->width);
+    const std::size_t stride = width * static_cast<std::size_t>(CTI_nplanes(image));
+    const std::vector<int> planes = ComponentPlanes(target, definition);
+    const std::size_t n = planes.size();
+    std::vector<unsigned char> row(width * n, 0);
+    ImageDeflater deflater(predict);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(definition->height); ++y) {
+        const std::uint8_t* source = pixels.data() + y * stride;
+        for (std::size_t j = 0; j < n; ++j) {
+            unsigned char* out = row.data() + j;
+            if (planes[j] < 0) {
+                for (std::size_t x = 0; x < width; ++x, out += n) {
+                    *out = 0;
+                }
+                continue;
+            }
+            const std::uint8_t* plane = source + static_cast<std::size_t>(planes[j]) * width;
+            if (predict) {
+                std::uint8_t before = 0;
+                for (std::size_t x = 0; x < width; ++x, out += n) {
+                    *out = static_cast<unsigned char>(plane[x] - before);
+                    before = plane[x];
+                }
+            } else {
+                for (std::size_t x = 0; x < width; ++x, out += n) {
+                    *out = plane[x];
+                }
+            }
+        }
+        deflater.Write(row.data(), row.size());
+    }
+    return deflater.Finish();
+}
+
 bool ImageConverted(const ImageRecord& record) {
     return record.definition != nullptr && record.definition->internal != record.read &&
            record.definition->internal != nullptr;
 }
 
-int WriteImages(PdfCatalogue& c, OutputSpaces& spaces, long long& dctGrowth, int& dctCount) {
-    struct Job {
-        ImageRecord* record;
-        const TargetSpace* target;
-        std::string compressed;
-    };
-    std::vector<Job> jobs;
+int WriteImages(PdfCatalogue& c, OutputSpaces& spaces, ImageCompressor& compressor,
+                long long& dctGrowth, int& dctCount) {
     int written = 0;
     for (ImageRecord& record : c.images) {
-        if (record.stream.isNull() || !ImageConverted(record)) {
-            continue;
-        }
-        const TargetSpace& target = spaces.For(PlaneInks(record.definition));
-        if (record.palette) {
+        if (!record.stream.isNull() && record.palette && ImageConverted(record)) {
+            const TargetSpace& target = spaces.For(PlaneInks(record.definition));
             record.stream.getDict().replaceKey("/ColorSpace", ConvertedIndexed(target, record));
             ++written;
-        } else {
-            jobs.push_back({&record, &target, std::string()});
         }
     }
-    // The pixels are compressed on every core, image by image; the document
-    // is only read meanwhile.
-    std::atomic<std::size_t> next{0};
-    std::exception_ptr failure;
-    std::mutex failureLock;
-    auto work = [&]() {
-        for (std::size_t i = next++; i < jobs.size(); i = next++) {
-            try {
-                jobs[i].compressed = CompressedPixels(*jobs[i].target, jobs[i].record->definition, true);
-            } catch (...) {
-                std::lock_guard<std::mutex> lock(failureLock);
-                failure = std::current_exception();
-            }
-        }
-    };
-    const std::size_t threads =
-        std::min<std::size_t>(jobs.size(), std::max(1u, std::thread::hardware_concurrency()));
-    std::vector<std::thread> workers;
-    for (std::size_t t = 1; t < threads; ++t) {
-        workers.emplace_back(work);
-    }
-    work();
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-    for (Job& job : jobs) {
+    for (ImageCompressor::Result& job : compressor.Finish()) {
         ImageRecord& record = *job.record;
         if (record.dct) {
             dctGrowth += static_cast<long long>(job.compressed.size()) -

@@ -21,8 +21,10 @@
 
 namespace rdz::formats::pdf {
 
+class ImageCompressor;
 class OutputSpaces;
 struct Operation;
+struct TargetSpace;
 
 /// What drawing an image means for the walk.
 struct ImageUse {
@@ -41,10 +43,16 @@ ImageUse ReadInlineImage(PdfCatalogue& catalogue, const Operation& op, QPDFObjec
 /// Whether the conversion changed the record's pixels.
 bool ImageConverted(const ImageRecord& record);
 
-/// Rewrites every converted image XObject. Returns the number rewritten;
-/// adds to `dctGrowth` how many bytes larger the DCT images among them got
-/// (`dctCount` counts them).
-int WriteImages(PdfCatalogue& catalogue, OutputSpaces& spaces, long long& dctGrowth, int& dctCount);
+/// Rewrites every converted image XObject, the pixels compressed by
+/// `compressor`. Returns the number rewritten; adds to `dctGrowth` how many
+/// bytes larger the DCT images among them got (`dctCount` counts them).
+int WriteImages(PdfCatalogue& catalogue, OutputSpaces& spaces, ImageCompressor& compressor,
+                long long& dctGrowth, int& dctCount);
+
+/// The converted pixels of `definition`, interleaved in `target`'s component
+/// order, Flate-compressed; with `predict`, through TIFF predictor 2 (each
+/// sample minus the same component of the pixel before).
+std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definition, bool predict);
 
 /// The text (BI ... EI) that replaces a converted inline image in `unit`.
 std::string InlineImageText(PdfCatalogue& catalogue, OutputSpaces& spaces, ContentUnit& unit,

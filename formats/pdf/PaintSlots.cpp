@@ -9,7 +9,8 @@ namespace {
 
 constexpr const char* kSlotPrefix = "pdf-paint-";
 
-std::vector<std::pair<const inkt_t*, double>> Sorted(const std::vector<rdz::kelt::Amount>& amounts) {
+std::vector<std::pair<const inkt_t*, double>> Sorted(
+    const std::vector<rdz::kelt::Amount>& amounts) {
     std::vector<std::pair<const inkt_t*, double>> out;
     for (const rdz::kelt::Amount& amount : amounts) {
         out.emplace_back(amount.ink, amount.fraction);

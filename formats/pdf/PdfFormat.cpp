@@ -6,6 +6,7 @@
 #include "formats/FileNames.h"
 #include "formats/pdf/ContentRewriter.h"
 #include "formats/pdf/ContentWalker.h"
+#include "formats/pdf/ImageCompressor.h"
 #include "formats/pdf/Images.h"
 #include "formats/pdf/OutputSpaces.h"
 #include "formats/pdf/PdfCatalogue.h"
@@ -55,19 +56,36 @@ class PdfDocument : public FormatDocument {
         }
     }
 
+    ~PdfDocument() override { StopWatching(); }
+
+    /// Sets up the writing before the conversion, so that converted images
+    /// are compressed while the conversion goes on.
+    void PrepareOutput(const std::string&, const std::string&, OutputFiles&,
+                       const WriteSettings& settings) override {
+        Prepare(settings);
+        previous_ =
+            rdz::kelt::SetRowProgress([this](const ct_def_t* definition, int row, int height) {
+                if (previous_) {
+                    previous_(definition, row, height);
+                }
+                compressor_->Reading(definition);
+            });
+        watching_ = true;
+    }
+
     void Write(const std::string& output, const std::string& temporary, OutputFiles&,
                const WriteSettings& settings) override {
         PdfCatalogue& c = *catalogue_;
-        if (settings.profile.changed && !settings.profile.icc.empty()) {
-            // New spot equivalents are in the new colour space.
-            c.math.SetCmykProfile(settings.profile.icc);
+        StopWatching();
+        if (!spaces_) {
+            Prepare(settings);
         }
-        OutputSpaces spaces(c);
+        OutputSpaces& spaces = *spaces_;
         const std::vector<paint_t*> paints = c.slots.Resolve();
         const int shadings = WriteShadings(c, paints, spaces);
         long long dctGrowth = 0;
         int dctCount = 0;
-        int images = WriteImages(c, spaces, dctGrowth, dctCount);
+        int images = WriteImages(c, spaces, *compressor_, dctGrowth, dctCount);
         int operators = 0;
         // Content read in soft masks first: a stream also used as artwork
         // ends as artwork.
@@ -100,7 +118,30 @@ class PdfDocument : public FormatDocument {
     std::vector<LeftAlone> LeftAloneParts() const override { return catalogue_->notes.Left(); }
 
   private:
+    void Prepare(const WriteSettings& settings) {
+        if (settings.profile.changed && !settings.profile.icc.empty()) {
+            // New spot equivalents are in the new colour space.
+            catalogue_->math.SetCmykProfile(settings.profile.icc);
+        }
+        spaces_ = std::make_unique<OutputSpaces>(*catalogue_);
+        compressor_ = std::make_unique<ImageCompressor>(*catalogue_, *spaces_);
+    }
+
+    /// Puts back the row hook that was there before PrepareOutput, unless
+    /// someone replaced it meanwhile.
+    void StopWatching() {
+        if (watching_) {
+            rdz::kelt::RowProgressFunction current = rdz::kelt::SetRowProgress(nullptr);
+            rdz::kelt::SetRowProgress(current ? std::move(previous_) : nullptr);
+            watching_ = false;
+        }
+    }
+
     std::unique_ptr<PdfCatalogue> catalogue_;
+    std::unique_ptr<OutputSpaces> spaces_;
+    std::unique_ptr<ImageCompressor> compressor_;
+    rdz::kelt::RowProgressFunction previous_;
+    bool watching_ = false;
 };
 
 }  // namespace

@@ -106,8 +106,8 @@ struct ImageDeflater::Stream {
 };
 
 ImageDeflater::ImageDeflater(bool predicted) : stream_(std::make_unique<Stream>()) {
-    if (deflateInit2(&stream_->z, 1, Z_DEFLATED, 15, 8,
-                     predicted ? Z_RLE : Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(&stream_->z, 1, Z_DEFLATED, 15, 8, predicted ? Z_RLE : Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
         throw std::bad_alloc();
     }
 }

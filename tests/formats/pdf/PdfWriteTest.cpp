@@ -175,20 +175,26 @@ TEST_F(PdfWrite, ColoursInEveryKindOfContentAreRewritten) {
                    "/YStep 4 /Resources << >> >>")
             .unparse();
     const std::string stencil =
-        pdf.Stream("0 0 2 2 re f", "<< /PatternType 1 /PaintType 2 /TilingType 1 /BBox [0 0 4 4] "
-                                   "/XStep 4 /YStep 4 /Resources << >> >>")
+        pdf.Stream("0 0 2 2 re f",
+                   "<< /PatternType 1 /PaintType 2 /TilingType 1 /BBox [0 0 4 4] "
+                   "/XStep 4 /YStep 4 /Resources << >> >>")
             .unparse();
     const std::string glyph = pdf.Stream("5 0 d0 0 0 0.8 0 k 0 0 5 5 re f").unparse();
     QPDFObjectHandle page = pdf.AddPage(
         "/Fm Do /P1 cs /Tile scn 0 0 9 9 re f /P2 cs 0 0 0.2 0 /Stencil scn f "
         "BT /T3 1 Tf (a) Tj ET",
-        "<< /XObject << /Fm " + form + " >> /ColorSpace << /P1 /Pattern /P2 [/Pattern "
-        "/DeviceCMYK] >> /Pattern << /Tile " + tile + " /Stencil " + stencil +
+        "<< /XObject << /Fm " + form +
+            " >> /ColorSpace << /P1 /Pattern /P2 [/Pattern "
+            "/DeviceCMYK] >> /Pattern << /Tile " +
+            tile + " /Stencil " + stencil +
             " >> /Font << /T3 << /Type /Font /Subtype /Type3 /FontBBox [0 0 5 5] "
-            "/FontMatrix [1 0 0 1 0 0] /CharProcs << /a " + glyph + " >> /Encoding << "
+            "/FontMatrix [1 0 0 1 0 0] /CharProcs << /a " +
+            glyph +
+            " >> /Encoding << "
             "/Differences [97 /a] >> /FirstChar 97 /LastChar 97 /Widths [5] >> >> >>");
     page.replaceKey("/Annots", pdf.Object("[<< /Type /Annot /Subtype /Square /Rect [0 0 5 5] "
-                                          "/AP << /N " + appearance + " >> >>]"));
+                                          "/AP << /N " +
+                                          appearance + " >> >>]"));
     const std::string out = Convert(pdf, HalveProcess);
 
     QPDF written;
