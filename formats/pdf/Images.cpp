@@ -7,11 +7,16 @@
 
 #include "formats/Errors.h"
 #include "formats/pdf/ContentTokens.h"
+#include "formats/pdf/ImageDecoder.h"
+#include "formats/pdf/ImageRows.h"
 #include "formats/pdf/PdfObjects.h"
 #include "formats/pdf/StreamData.h"
 
 namespace rdz::formats::pdf {
 namespace {
+
+/// Stored images larger than this are decoded as they are read instead.
+constexpr std::size_t kMaxStoredImageBytes = std::size_t{512} << 20;
 
 /// The full names of the abbreviations inline images use.
 std::string FullKey(const std::string& key) {
@@ -63,70 +68,10 @@ std::vector<std::string> FilterNames(QPDFObjectHandle filter) {
     return names;
 }
 
-/// Receives decoded samples (pixels interleaved) and puts them into the
-/// pixel image row by row, plane after plane, through a table per
-/// component (Decode array, grey inverted).
-class RowSink : public Pipeline {
-  public:
-    RowSink(cti_image_t* image, int width, int height, int components, int firstPlane,
-            std::vector<std::array<unsigned char, 256>> tables)
-        : Pipeline("image rows", nullptr),
-          image_(image),
-          width_(static_cast<std::size_t>(width)),
-          height_(height),
-          components_(static_cast<std::size_t>(components)),
-          firstPlane_(firstPlane),
-          tables_(std::move(tables)),
-          row_(width_ * components_),
-          planes_(width_ * static_cast<std::size_t>(CTI_nplanes(image) - firstPlane)) {}
-
-    void write(unsigned char const* data, size_t len) override {
-        while (len > 0 && rows_ < height_) {
-            const std::size_t take = std::min(len, row_.size() - filled_);
-            std::copy(data, data + take, row_.begin() + static_cast<std::ptrdiff_t>(filled_));
-            filled_ += take;
-            data += take;
-            len -= take;
-            if (filled_ == row_.size()) {
-                PutRow();
-            }
-        }
-    }
-    void finish() override {}
-    bool Complete() const { return rows_ == height_; }
-
-  private:
-    void PutRow() {
-        for (std::size_t p = 0; p < components_; ++p) {
-            const std::array<unsigned char, 256>& table = tables_[p];
-            unsigned char* plane = planes_.data() + p * width_;
-            const unsigned char* in = row_.data() + p;
-            for (std::size_t x = 0; x < width_; ++x, in += components_) {
-                plane[x] = table[*in];
-            }
-        }
-        CTI_putrow_line_il(image_, planes_.data(), rows_, firstPlane_, 0);
-        ++rows_;
-        filled_ = 0;
-    }
-
-    cti_image_t* image_;
-    std::size_t width_;
-    int height_;
-    std::size_t components_;
-    int firstPlane_;
-    std::vector<std::array<unsigned char, 256>> tables_;
-    std::vector<unsigned char> row_;
-    std::vector<unsigned char> planes_;
-    std::size_t filled_ = 0;
-    int rows_ = 0;
-};
-
 /// The sample tables of an 8-bit image: the Decode array's range mapped
 /// back onto 0..255, inverted for grey.
-std::vector<std::array<unsigned char, 256>> SampleTables(const InkSpace& space,
-                                                         const std::vector<double>& decode) {
-    std::vector<std::array<unsigned char, 256>> tables(static_cast<std::size_t>(space.components));
+SampleTables MakeSampleTables(const InkSpace& space, const std::vector<double>& decode) {
+    SampleTables tables(static_cast<std::size_t>(space.components));
     for (std::size_t p = 0; p < tables.size(); ++p) {
         const double low = decode.size() == tables.size() * 2 ? decode[2 * p] : 0.0;
         const double high = decode.size() == tables.size() * 2 ? decode[2 * p + 1] : 1.0;
@@ -246,9 +191,31 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
         if (record.definition == nullptr) {
             throw InputError(c.file + ": " + where + ": not enough memory for its pixels");
         }
+        record.storedBytes =
+            source.isInline
+                ? source.inlineData.size()
+                : static_cast<std::size_t>(std::max(0, IntegerOf(dict.getKey("/Length"), 0)));
+        SampleTables tables = MakeSampleTables(*space, NumbersOf(dict.getKey("/Decode")));
+        // Flate images, the common kind, are inflated on other cores.
+        const std::vector<std::string> filters = FilterNames(dict.getKey("/Filter"));
+        QPDFObjectHandle parameters = dict.getKey("/DecodeParms");
+        std::string stored;
+        if (!alpha && !source.isInline && filters.size() == 1 && filters[0] == "/FlateDecode" &&
+            IntegerOf(KeyOf(parameters, "/Predictor"), 1) <= 1 &&
+            StoredData(source.stream, kMaxStoredImageBytes, &stored)) {
+            LAY_set_name(record.definition, where.c_str());
+            c.images.push_back(std::move(record));
+            use.image = static_cast<int>(c.images.size()) - 1;
+            c.decoder->Add(use.image, page, std::move(stored), width, height, std::move(tables));
+            return use;
+        }
         cti_image_t* image = CT_internal_handle(record.definition);
-        RowSink sink(image, width, height, space->components, 0,
-                     SampleTables(*space, NumbersOf(dict.getKey("/Decode"))));
+        const std::size_t planes = static_cast<std::size_t>(CTI_nplanes(image));
+        std::vector<unsigned char> row(static_cast<std::size_t>(width) * planes, 0);
+        RowSink sink(width, height, std::move(tables), [&](int y, const unsigned char* samples) {
+            std::copy(samples, samples + static_cast<std::size_t>(width) * components, row.begin());
+            CTI_putrow_line_il(image, row.data(), y, 0, 0);
+        });
         std::string error;
         bool read = PipeStream(source.stream, sink, qpdf_dl_all, &error);
         if (read && !sink.Complete()) {
@@ -256,11 +223,13 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
             error = "it holds fewer rows than its height";
         }
         if (read && alpha) {
-            std::array<unsigned char, 256> identity{};
+            SampleTables identity(1);
             for (int s = 0; s < 256; ++s) {
-                identity[static_cast<std::size_t>(s)] = static_cast<unsigned char>(s);
+                identity[0][static_cast<std::size_t>(s)] = static_cast<unsigned char>(s);
             }
-            RowSink alphaSink(image, width, height, 1, static_cast<int>(components), {identity});
+            RowSink alphaSink(width, height, identity, [&](int y, const unsigned char* samples) {
+                CTI_putrow_line_il(image, samples, y, static_cast<int>(components), 0);
+            });
             read = PipeStream(mask, alphaSink, qpdf_dl_all, &error) && alphaSink.Complete();
             if (!read) {
                 error = "its soft mask cannot be decoded";
@@ -271,10 +240,6 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
             c.notes.Warn(where + " is left as it is: " + error);
             return use;
         }
-        record.storedBytes =
-            source.isInline
-                ? source.inlineData.size()
-                : static_cast<std::size_t>(std::max(0, IntegerOf(dict.getKey("/Length"), 0)));
     }
     if (record.definition == nullptr) {
         return use;

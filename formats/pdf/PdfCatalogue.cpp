@@ -3,8 +3,17 @@
 #include <algorithm>
 
 #include "formats/Errors.h"
+#include "formats/pdf/ImageDecoder.h"
 
 namespace rdz::formats::pdf {
+
+PdfCatalogue::PdfCatalogue(document_object_t* document, const InkBooks& books)
+    : inks(document, books),
+      spaces(inks, math),
+      slots(document),
+      decoder(std::make_unique<ImageDecoder>(*this)) {}
+
+PdfCatalogue::~PdfCatalogue() = default;
 
 namespace {
 std::uint64_t imageMemoryLimit = kLocalImageMemoryLimit;

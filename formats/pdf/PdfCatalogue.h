@@ -35,9 +35,11 @@ void SetImageMemoryLimit(std::uint64_t bytes);
 /// No content stream is decoded beyond this size.
 constexpr std::size_t kMaxContentBytes = std::size_t{256} << 20;
 
+class ImageDecoder;
+
 struct PdfCatalogue {
-    PdfCatalogue(document_object_t* document, const InkBooks& books)
-        : inks(document, books), spaces(inks, math), slots(document) {}
+    PdfCatalogue(document_object_t* document, const InkBooks& books);
+    ~PdfCatalogue();
 
     std::string file;  // the file's name, as the user gave it
     std::unique_ptr<QPDF> qpdf;
@@ -52,6 +54,8 @@ struct PdfCatalogue {
     std::set<std::pair<QPDFObjGen, int>> shadingsSeen;  // indirect shadings read, per context
     std::vector<ImageRecord> images;
     std::set<QPDFObjGen> imagesSeen;  // image XObjects read (or left)
+    /// Decodes images on other cores; Finish() before using them.
+    std::unique_ptr<ImageDecoder> decoder;
 
     /// Bytes of image memory set aside so far (see kLocalImageMemoryLimit).
     std::uint64_t imageBytes = 0;

@@ -7,6 +7,7 @@
 #include "formats/pdf/ContentRewriter.h"
 #include "formats/pdf/ContentWalker.h"
 #include "formats/pdf/ImageCompressor.h"
+#include "formats/pdf/ImageDecoder.h"
 #include "formats/pdf/Images.h"
 #include "formats/pdf/OutputSpaces.h"
 #include "formats/pdf/PdfCatalogue.h"
@@ -42,6 +43,7 @@ class PdfDocument : public FormatDocument {
         }
         try {
             ContentWalker(c).WalkDocument();
+            c.decoder->Finish();
         } catch (const InputError&) {
             throw;
         } catch (const std::exception& e) {

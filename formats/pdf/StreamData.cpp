@@ -79,6 +79,16 @@ std::string DecodeStream(QPDFObjectHandle stream, std::size_t limit,
     return out;
 }
 
+bool StoredData(QPDFObjectHandle stream, std::size_t limit, std::string* out) {
+    out->clear();
+    LimitedString sink(*out, limit);
+    try {
+        return stream.pipeStreamData(&sink, nullptr, 0, qpdf_dl_none, true, false);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 struct FlateWriter::Pipes {
     std::string out;
     Pl_String target{"compressed", nullptr, out};

@@ -22,6 +22,10 @@ std::string DecodeStream(QPDFObjectHandle stream, std::size_t limit,
 bool PipeStream(QPDFObjectHandle stream, Pipeline& sink, qpdf_stream_decode_level_e level,
                 std::string* error);
 
+/// The data of `stream` as stored (decrypted, filters not applied), at most
+/// `limit` bytes. Returns false when qpdf cannot read it or it is larger.
+bool StoredData(QPDFObjectHandle stream, std::size_t limit, std::string* out);
+
 /// Compresses what is written to it with Flate (qpdf's zlib pipeline, at the
 /// given zlib level) into a string.
 class FlateWriter {

@@ -198,6 +198,42 @@ TEST_F(PdfRead, ImagesBecomeDefinitionsWithTheirPlanes) {
     EXPECT_NE(warnings[2].find("1 image in DeviceRGB"), std::string::npos);
 }
 
+TEST_F(PdfRead, FlateImagesAreDecodedOnOtherCoresInTheirOrder) {
+    TestPdf pdf;
+    std::string xobjects;
+    std::string content;
+    for (int i = 0; i < 6; ++i) {
+        std::string samples(4 * 3 * 2, static_cast<char>(i * 10));
+        samples[0] = static_cast<char>(200 + i);
+        QPDFObjectHandle image = pdf.FlateStream(
+            samples,
+            "<< /Type /XObject /Subtype /Image /Width 3 /Height 2 /BitsPerComponent 8 "
+            "/ColorSpace /DeviceCMYK >>");
+        xobjects += "/I" + std::to_string(i) + " " + image.unparse() + " ";
+        content += "/I" + std::to_string(i) + " Do ";
+    }
+    // Stored data that is not Flate at all.
+    QPDFObjectHandle broken =
+        pdf.Stream("not deflated",
+                   "<< /Type /XObject /Subtype /Image /Width 3 /Height 2 /BitsPerComponent 8 "
+                   "/ColorSpace /DeviceCMYK /Filter /FlateDecode >>");
+    pdf.AddPage(content + "/Broken Do",
+                "<< /XObject << " + xobjects + "/Broken " + broken.unparse() + " >> >>");
+    ReadPdf read = Read(Save(pdf));
+    const std::vector<ct_def_t*> definitions = rdz::kelt::ImageDefinitions(read.Doc());
+    ASSERT_EQ(definitions.size(), 6u);
+    for (int i = 0; i < 6; ++i) {
+        const std::vector<std::uint8_t>& pixels = rdz::kelt::ImagePixels(definitions[i]->internal);
+        EXPECT_EQ(pixels[0], 200 + i) << i;
+        EXPECT_EQ(pixels[1], i * 10) << i;
+    }
+    ASSERT_EQ(read.Warnings().size(), 1u);
+    EXPECT_NE(read.Warnings()[0].find("image /Broken"), std::string::npos);
+    EXPECT_NE(read.Warnings()[0].find("is left as it is: its data cannot be decoded"),
+              std::string::npos)
+        << read.Warnings()[0];
+}
+
 TEST_F(PdfRead, AnImageLargerThanTheMemoryLeftIsRefusedBeforeDecoding) {
     TestPdf pdf;
     QPDFObjectHandle image = pdf.Stream(
