@@ -29,6 +29,17 @@ ImageDecoder::~ImageDecoder() {
     }
 }
 
+std::string ImageDecoder::Buffer() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (freeStored_.empty()) {
+        return std::string();
+    }
+    std::string buffer = std::move(freeStored_.back());
+    freeStored_.pop_back();
+    buffer.clear();
+    return buffer;
+}
+
 void ImageDecoder::Decode(Job& job) {
     const std::size_t plane = static_cast<std::size_t>(job.width);
     const std::size_t row = plane * job.tables.size();
@@ -46,7 +57,6 @@ void ImageDecoder::Decode(Job& job) {
     } catch (const std::exception& e) {
         job.error = std::string("its data cannot be decoded (") + e.what() + ")";
     }
-    std::string().swap(job.stored);
 }
 
 void ImageDecoder::Work() {
@@ -136,6 +146,7 @@ void ImageDecoder::Apply(bool all) {
             OBJ_delete(record.definition);
             record.definition = nullptr;
             c_.notes.Warn(record.where + " is left as it is: " + job.error);
+            Recycle(job);
             continue;
         }
         cti_image_t* image = CT_internal_handle(record.definition);
@@ -146,6 +157,28 @@ void ImageDecoder::Apply(bool all) {
         }
         rdz::kelt::AddImagePlacement(c_.slots.PageLayer(job.page), record.definition);
         record.read = image;
+        Recycle(job);
+    }
+}
+
+std::vector<unsigned char> ImageDecoder::TakePixels() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (freePixels_.empty()) {
+        return {};
+    }
+    std::vector<unsigned char> pixels = std::move(freePixels_.back());
+    freePixels_.pop_back();
+    return pixels;
+}
+
+void ImageDecoder::Recycle(Job& job) {
+    std::lock_guard<std::mutex> guard(lock_);
+    // A few of each are enough: one per job in flight.
+    if (freeStored_.size() < 4) {
+        freeStored_.push_back(std::move(job.stored));
+    }
+    if (freePixels_.size() < 4) {
+        freePixels_.push_back(std::move(job.pixels));
     }
 }
 

@@ -27,6 +27,9 @@ class ImageDecoder {
     ImageDecoder(const ImageDecoder&) = delete;
     ImageDecoder& operator=(const ImageDecoder&) = delete;
 
+    /// A buffer for the stored data of the next Add (one of an earlier job
+    /// when there is one).
+    std::string Buffer();
     /// Decodes `stored` (Flate data, no predictor) into the definition of
     /// the catalogue's image `image`, drawn on `page`. Images decoded in the
     /// meantime are put in place first.
@@ -54,7 +57,14 @@ class ImageDecoder {
     /// Puts the finished jobs in place (reading thread).
     void Apply(bool all);
 
+    /// Buffers of finished jobs, used again: fresh memory costs the system
+    /// zeroing every page of it.
+    std::vector<unsigned char> TakePixels();
+    void Recycle(Job& job);
+
     PdfCatalogue& c_;
+    std::vector<std::string> freeStored_;
+    std::vector<std::vector<unsigned char>> freePixels_;
     std::mutex lock_;
     std::condition_variable wake_;
     std::deque<Job> jobs_;

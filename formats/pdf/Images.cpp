@@ -199,7 +199,7 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
         // Flate images, the common kind, are inflated on other cores.
         const std::vector<std::string> filters = FilterNames(dict.getKey("/Filter"));
         QPDFObjectHandle parameters = dict.getKey("/DecodeParms");
-        std::string stored;
+        std::string stored = c.decoder->Buffer();
         if (!alpha && !source.isInline && filters.size() == 1 && filters[0] == "/FlateDecode" &&
             IntegerOf(KeyOf(parameters, "/Predictor"), 1) <= 1 &&
             StoredData(source.stream, kMaxStoredImageBytes, &stored)) {

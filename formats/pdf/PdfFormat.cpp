@@ -4,6 +4,7 @@
 
 #include "formats/Errors.h"
 #include "formats/FileNames.h"
+#include "formats/LargeBlocks.h"
 #include "formats/pdf/ContentRewriter.h"
 #include "formats/pdf/ContentWalker.h"
 #include "formats/pdf/ImageCompressor.h"
@@ -44,6 +45,17 @@ class PdfDocument : public FormatDocument {
         try {
             ContentWalker(c).WalkDocument();
             c.decoder->Finish();
+            // A conversion makes an image the size of the first one: have its
+            // memory made ready meanwhile.
+            for (const ImageRecord& record : c.images) {
+                if (record.definition != nullptr && !record.palette) {
+                    PrepareLargeBlock(
+                        static_cast<std::size_t>(record.definition->width) *
+                        static_cast<std::size_t>(record.definition->height) *
+                        static_cast<std::size_t>(CTI_nplanes(record.definition->internal)));
+                    break;
+                }
+            }
         } catch (const InputError&) {
             throw;
         } catch (const std::exception& e) {

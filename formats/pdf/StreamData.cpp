@@ -80,7 +80,7 @@ std::string DecodeStream(QPDFObjectHandle stream, std::size_t limit,
 }
 
 bool StoredData(QPDFObjectHandle stream, std::size_t limit, std::string* out) {
-    out->clear();
+    out->clear();  // keeps the capacity of a buffer used before
     LimitedString sink(*out, limit);
     try {
         return stream.pipeStreamData(&sink, nullptr, 0, qpdf_dl_none, true, false);
