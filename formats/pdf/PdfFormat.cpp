@@ -161,7 +161,11 @@ class PdfDocument : public FormatDocument {
 }  // namespace
 
 bool PdfFormat::Recognises(const std::string& path, const std::string& head) const {
-    if (head.find("%PDF-") != std::string::npos) {
+    // Readers take a header after some bytes of other things; a JSON text
+    // that names "%PDF-" is still a JSON text.
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    const bool json = first != std::string::npos && (head[first] == '{' || head[first] == '[');
+    if (!json && head.find("%PDF-") != std::string::npos) {
         return true;
     }
     return head.empty() && HasExtension(path, {".pdf"});

@@ -9,7 +9,8 @@ namespace rdz::formats {
 class PdfFormat : public DocumentFormat {
   public:
     const char* Description() const override { return "a PDF file (.pdf)"; }
-    /// A file holding "%PDF-" in its first 1024 bytes.
+    /// A file holding "%PDF-" in its first 1024 bytes (not a JSON text that
+    /// names it), or an empty one named .pdf.
     bool Recognises(const std::string& path, const std::string& head) const override;
     bool NamesOutput(const std::string& path) const override;
     std::unique_ptr<FormatDocument> Read(const std::string& path,

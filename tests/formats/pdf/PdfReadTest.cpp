@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "formats/Errors.h"
+#include "formats/pdf/PdfFormat.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/formats/pdf/PdfTestSupport.h"
 
@@ -29,6 +30,20 @@ class PdfRead : public testing::Test {
     }
     Scratch scratch_;
 };
+
+TEST(PdfFormat, IsRecognisedByItsHeader) {
+    const PdfFormat pdf;
+    EXPECT_TRUE(pdf.Recognises("a.bin", "%PDF-1.7\n%\xe2\xe3"));
+    EXPECT_TRUE(pdf.Recognises("a.bin", std::string(500, 'x') + "%PDF-1.4"));
+    EXPECT_FALSE(pdf.Recognises("a.pdf", "{\"name\": \"%PDF-1.4\"}"));
+    EXPECT_FALSE(pdf.Recognises("a.pdf", "II*\0"));
+    EXPECT_TRUE(pdf.Recognises("a.pdf", ""));
+    EXPECT_TRUE(pdf.NamesOutput("OUT.PDF"));
+    EXPECT_FALSE(pdf.NamesOutput("out.tif"));
+    // The program tries TIFF, then PDF, then JSON.
+    EXPECT_STREQ(FormatOfFile(GeneratedFolder() + "/spots.pdf")->Description(),
+                 "a PDF file (.pdf)");
+}
 
 TEST_F(PdfRead, EveryInkSpaceGivesItsInks) {
     TestPdf pdf;
