@@ -20,7 +20,9 @@ int ProfileChannels(const std::vector<unsigned char>& icc) {
     return space == "CMYK" ? 4 : space == "RGB " ? 3 : space == "GRAY" ? 1 : 0;
 }
 
-std::string Describe(const QPDFExc& e) {
+}  // namespace
+
+std::string DescribeQpdfError(const QPDFExc& e) {
     std::string text = e.getMessageDetail();
     if (!e.getObject().empty()) {
         text += " (" + e.getObject() + ")";
@@ -30,8 +32,6 @@ std::string Describe(const QPDFExc& e) {
     }
     return text;
 }
-
-}  // namespace
 
 std::unique_ptr<QPDF> OpenPdf(const std::string& path) {
     auto qpdf = std::make_unique<QPDF>();
@@ -45,7 +45,7 @@ std::unique_ptr<QPDF> OpenPdf(const std::string& path) {
                              ": the PDF is encrypted and opens only with a password; it is not "
                              "converted");
         }
-        throw InputError(path + ": not a PDF that can be read: " + Describe(e));
+        throw InputError(path + ": not a PDF that can be read: " + DescribeQpdfError(e));
     } catch (const std::exception& e) {
         throw InputError(path + ": not a PDF that can be read: " + e.what());
     }
@@ -59,7 +59,7 @@ std::string RepairWarning(QPDF& qpdf) {
     }
     return "the PDF is damaged; it was repaired while reading (" + std::to_string(warnings.size()) +
            (warnings.size() == 1 ? " problem" : " problems") +
-           ", the first: " + Describe(warnings.front()) + ")";
+           ", the first: " + DescribeQpdfError(warnings.front()) + ")";
 }
 
 std::vector<unsigned char> OutputIntentProfile(QPDF& qpdf) {

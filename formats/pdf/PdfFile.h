@@ -5,10 +5,14 @@
 #include <string>
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 
 #include "formats/DocumentFormat.h"
 
 namespace rdz::formats::pdf {
+
+/// The text of a qpdf error: what, the object and the byte where it says.
+std::string DescribeQpdfError(const QPDFExc& error);
 
 /// Opens `path` (an encrypted file only when it opens without a password;
 /// qpdf repairs what it can). Throws InputError naming the file and, where

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include <qpdf/QPDFExc.hh>
 #include "formats/Errors.h"
 #include "formats/FileNames.h"
 #include "formats/LargeBlocks.h"
@@ -36,34 +37,15 @@ class PdfDocument : public FormatDocument {
         catalogue_ = std::make_unique<PdfCatalogue>(document_.get(), *settings.books);
         PdfCatalogue& c = *catalogue_;
         c.file = path;
-        c.qpdf = OpenPdf(path);
-        // Spot colours given in CMYK are read through the output intent's
-        // profile, else the profile the conversion takes the input to be in.
-        if (!c.math.SetCmykProfile(OutputIntentProfile(*c.qpdf))) {
-            c.math.SetCmykProfile(settings.sourceProfile);
-        }
+        // qpdf reports what it cannot read by throwing, wherever it meets it.
         try {
-            ContentWalker(c).WalkDocument();
-            c.decoder->Finish();
-            // A conversion makes an image the size of the first one: have its
-            // memory made ready meanwhile.
-            for (const ImageRecord& record : c.images) {
-                if (record.definition != nullptr && !record.palette) {
-                    PrepareLargeBlock(
-                        static_cast<std::size_t>(record.definition->width) *
-                        static_cast<std::size_t>(record.definition->height) *
-                        static_cast<std::size_t>(CTI_nplanes(record.definition->internal)));
-                    break;
-                }
-            }
+            Read(settings);
         } catch (const InputError&) {
             throw;
+        } catch (const QPDFExc& e) {
+            throw InputError(path + ": the PDF cannot be read: " + DescribeQpdfError(e));
         } catch (const std::exception& e) {
             throw InputError(path + ": the PDF cannot be read: " + e.what());
-        }
-        const std::string repaired = RepairWarning(*c.qpdf);
-        if (!repaired.empty()) {
-            c.notes.Warn(repaired);
         }
         for (const std::string& warning : c.notes.Warnings(path)) {
             KELTIO_Warning("%s", warning.c_str());
@@ -89,6 +71,20 @@ class PdfDocument : public FormatDocument {
 
     void Write(const std::string& output, const std::string& temporary, OutputFiles&,
                const WriteSettings& settings) override {
+        try {
+            WritePdfDocument(output, temporary, settings);
+        } catch (const WorkError&) {
+            throw;
+        } catch (const std::exception& e) {
+            throw WorkError("cannot write '" + output + "': " + e.what());
+        }
+    }
+
+    std::vector<LeftAlone> LeftAloneParts() const override { return catalogue_->notes.Left(); }
+
+  private:
+    void WritePdfDocument(const std::string& output, const std::string& temporary,
+                          const WriteSettings& settings) {
         PdfCatalogue& c = *catalogue_;
         StopWatching();
         if (!spaces_) {
@@ -129,9 +125,33 @@ class PdfDocument : public FormatDocument {
         MSG_Info("%s", summary.c_str());
     }
 
-    std::vector<LeftAlone> LeftAloneParts() const override { return catalogue_->notes.Left(); }
+    void Read(const ReadSettings& settings) {
+        PdfCatalogue& c = *catalogue_;
+        c.qpdf = OpenPdf(c.file);
+        // Spot colours given in CMYK are read through the output intent's
+        // profile, else the profile the conversion takes the input to be in.
+        if (!c.math.SetCmykProfile(OutputIntentProfile(*c.qpdf))) {
+            c.math.SetCmykProfile(settings.sourceProfile);
+        }
+        ContentWalker(c).WalkDocument();
+        c.decoder->Finish();
+        // A conversion makes an image the size of the first one: have its
+        // memory made ready meanwhile.
+        for (const ImageRecord& record : c.images) {
+            if (record.definition != nullptr && !record.palette) {
+                PrepareLargeBlock(
+                    static_cast<std::size_t>(record.definition->width) *
+                    static_cast<std::size_t>(record.definition->height) *
+                    static_cast<std::size_t>(CTI_nplanes(record.definition->internal)));
+                break;
+            }
+        }
+        const std::string repaired = RepairWarning(*c.qpdf);
+        if (!repaired.empty()) {
+            c.notes.Warn(repaired);
+        }
+    }
 
-  private:
     void Prepare(const WriteSettings& settings) {
         if (settings.profile.changed && !settings.profile.icc.empty()) {
             // New spot equivalents are in the new colour space.
