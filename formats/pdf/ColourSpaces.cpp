@@ -152,18 +152,18 @@ InkSpacePtr ColourSpaces::Named(const std::string& name) {
     return space;
 }
 
-InkSpacePtr ColourSpaces::Resolve(QPDFObjectHandle spec, QPDFObjectHandle resources,
+InkSpacePtr ColourSpaces::Resolve(QPDFObjectHandle given, QPDFObjectHandle resources,
                                   bool inlineImage, const std::string& where) {
-    return Parse(spec, resources, inlineImage, where, 0);
+    return Parse(given, resources, inlineImage, where, 0);
 }
 
-InkSpacePtr ColourSpaces::Parse(QPDFObjectHandle spec, QPDFObjectHandle resources, bool inlineImage,
-                                const std::string& where, int depth) {
+InkSpacePtr ColourSpaces::Parse(QPDFObjectHandle given, QPDFObjectHandle resources,
+                                bool inlineImage, const std::string& where, int depth) {
     if (depth > kMaxDepth) {
         return Invalid("colour spaces nested too deeply");
     }
-    if (spec.isName()) {
-        const std::string name = spec.getName();
+    if (given.isName()) {
+        const std::string name = given.getName();
         static const char* const kDevice[] = {"/DeviceCMYK", "/DeviceGray", "/DeviceRGB",
                                               "/Pattern"};
         for (const char* device : kDevice) {
@@ -186,32 +186,32 @@ InkSpacePtr ColourSpaces::Parse(QPDFObjectHandle spec, QPDFObjectHandle resource
         }
         return Parse(entry, resources, false, where, depth + 1);
     }
-    if (!spec.isArray()) {
+    if (!given.isArray()) {
         return Invalid("a colour space that is neither a name nor an array");
     }
-    if (spec.isIndirect()) {
-        const auto found = cache_.find(spec.getObjGen());
+    if (given.isIndirect()) {
+        const auto found = cache_.find(given.getObjGen());
         if (found != cache_.end()) {
             return found->second;
         }
     }
-    InkSpacePtr space = ParseArray(spec, resources, inlineImage, where, depth);
-    if (spec.isIndirect()) {
-        cache_[spec.getObjGen()] = space;
+    InkSpacePtr space = ParseArray(given, resources, inlineImage, where, depth);
+    if (given.isIndirect()) {
+        cache_[given.getObjGen()] = space;
     }
     return space;
 }
 
-InkSpacePtr ColourSpaces::ParseArray(QPDFObjectHandle spec, QPDFObjectHandle resources,
+InkSpacePtr ColourSpaces::ParseArray(QPDFObjectHandle given, QPDFObjectHandle resources,
                                      bool inlineImage, const std::string& where, int depth) {
-    const int n = spec.getArrayNItems();
-    const std::string family = n >= 1 ? NameOf(spec.getArrayItem(0)) : std::string();
+    const int n = given.getArrayNItems();
+    const std::string family = n >= 1 ? NameOf(given.getArrayItem(0)) : std::string();
     if (n == 1 && (family == "/DeviceCMYK" || family == "/DeviceGray" || family == "/DeviceRGB" ||
                    family == "/Pattern")) {
-        return Parse(spec.getArrayItem(0), resources, inlineImage, where, depth + 1);
+        return Parse(given.getArrayItem(0), resources, inlineImage, where, depth + 1);
     }
     if (family == "/ICCBased" && n >= 2) {
-        const int channels = IntegerOf(KeyOf(spec.getArrayItem(1), "/N"), 0);
+        const int channels = IntegerOf(KeyOf(given.getArrayItem(1), "/N"), 0);
         if (channels == 4 || channels == 1) {
             auto space = std::make_shared<InkSpace>(*Device(channels));
             space->kind = "ICCBased";
@@ -239,27 +239,27 @@ InkSpacePtr ColourSpaces::ParseArray(QPDFObjectHandle spec, QPDFObjectHandle res
         return OtherSpace("Lab", 3);
     }
     if (family == "/Separation" && n >= 4) {
-        return Colorants(spec, false, where);
+        return Colorants(given, false, where);
     }
     if (family == "/DeviceN" && n >= 4) {
-        return Colorants(spec, true, where);
+        return Colorants(given, true, where);
     }
     if ((family == "/Indexed" || (inlineImage && family == "/I")) && n >= 4) {
         auto space = std::make_shared<InkSpace>();
         space->family = InkSpace::Indexed;
         space->kind = "Indexed";
         space->components = 1;
-        space->base = Parse(spec.getArrayItem(1), resources, inlineImage, where, depth + 1);
+        space->base = Parse(given.getArrayItem(1), resources, inlineImage, where, depth + 1);
         if (space->base->family == InkSpace::Indexed || space->base->family == InkSpace::Pattern ||
             space->base->family == InkSpace::Invalid) {
             return Invalid("an Indexed space over " +
                            (space->base->kind.empty() ? space->base->fault : space->base->kind));
         }
-        space->hival = IntegerOf(spec.getArrayItem(2), -1);
+        space->hival = IntegerOf(given.getArrayItem(2), -1);
         if (space->hival < 0 || space->hival > 255) {
             return Invalid("an Indexed space with hival " + std::to_string(space->hival));
         }
-        QPDFObjectHandle lookup = spec.getArrayItem(3);
+        QPDFObjectHandle lookup = given.getArrayItem(3);
         std::string table =
             lookup.isString() ? lookup.getStringValue() : StreamText(lookup, 256u * 32u);
         const std::size_t size = static_cast<std::size_t>(space->hival + 1) *
@@ -273,7 +273,7 @@ InkSpacePtr ColourSpaces::ParseArray(QPDFObjectHandle spec, QPDFObjectHandle res
         auto space = std::make_shared<InkSpace>();
         space->family = InkSpace::Pattern;
         space->kind = "Pattern";
-        space->base = Parse(spec.getArrayItem(1), resources, inlineImage, where, depth + 1);
+        space->base = Parse(given.getArrayItem(1), resources, inlineImage, where, depth + 1);
         if (space->base->family == InkSpace::Pattern || space->base->family == InkSpace::Invalid) {
             return Invalid("a Pattern space over an unusable space");
         }
@@ -283,9 +283,10 @@ InkSpacePtr ColourSpaces::ParseArray(QPDFObjectHandle spec, QPDFObjectHandle res
     return Invalid("unknown colour space " + (family.empty() ? std::string("array") : family));
 }
 
-InkSpacePtr ColourSpaces::Colorants(QPDFObjectHandle spec, bool deviceN, const std::string& where) {
+InkSpacePtr ColourSpaces::Colorants(QPDFObjectHandle given, bool deviceN,
+                                    const std::string& where) {
     std::vector<std::string> names;
-    QPDFObjectHandle first = spec.getArrayItem(1);
+    QPDFObjectHandle first = given.getArrayItem(1);
     if (deviceN) {
         if (!first.isArray() || first.getArrayNItems() < 1 ||
             first.getArrayNItems() > kMaxColorants) {
@@ -308,10 +309,10 @@ InkSpacePtr ColourSpaces::Colorants(QPDFObjectHandle spec, bool deviceN, const s
     space->kind = deviceN ? "DeviceN" : "Separation";
     space->components = static_cast<int>(names.size());
     if (!deviceN) {
-        space->separation = spec;
+        space->separation = given;
     }
-    QPDFObjectHandle alternate = spec.getArrayItem(2);
-    QPDFObjectHandle tint = spec.getArrayItem(3);
+    QPDFObjectHandle alternate = given.getArrayItem(2);
+    QPDFObjectHandle tint = given.getArrayItem(3);
     const ColourMath& math = math_;
     for (std::size_t i = 0; i < names.size(); ++i) {
         auto colour = [&, i]() {
@@ -329,7 +330,7 @@ InkSpacePtr ColourSpaces::Colorants(QPDFObjectHandle spec, bool deviceN, const s
         };
         space->inks.push_back(inks_.Colorant(names[i], colour, where));
         if (!deviceN && InkTable::ProcessIndex(space->inks.back()) < 0) {
-            inks_.RememberSeparation(space->inks.back(), spec);
+            inks_.RememberSeparation(space->inks.back(), given);
         }
     }
     return space;

@@ -56,24 +56,24 @@ class ColourSpaces {
   public:
     ColourSpaces(InkTable& inks, const ColourMath& math) : inks_(inks), math_(math) {}
 
-    /// The space `spec` names: a colour space name or array, or the name of
+    /// The space `given` names: a colour space name or array, or the name of
     /// an entry of `resources`' ColorSpace dictionary. `inlineImage` allows
     /// the abbreviations of inline images (/G, /RGB, /CMYK, /I). Never null;
     /// an unusable space is Invalid with its fault. `where` names the place
     /// for messages. Throws InputError for a colorant name too long for an
     /// ink.
-    InkSpacePtr Resolve(QPDFObjectHandle spec, QPDFObjectHandle resources, bool inlineImage,
+    InkSpacePtr Resolve(QPDFObjectHandle given, QPDFObjectHandle resources, bool inlineImage,
                         const std::string& where);
 
     /// The device space implied by g/G (1), k/K (4) and rg/RG (3).
     InkSpacePtr Device(int components);
 
   private:
-    InkSpacePtr Parse(QPDFObjectHandle spec, QPDFObjectHandle resources, bool inlineImage,
+    InkSpacePtr Parse(QPDFObjectHandle given, QPDFObjectHandle resources, bool inlineImage,
                       const std::string& where, int depth);
-    InkSpacePtr ParseArray(QPDFObjectHandle spec, QPDFObjectHandle resources, bool inlineImage,
+    InkSpacePtr ParseArray(QPDFObjectHandle given, QPDFObjectHandle resources, bool inlineImage,
                            const std::string& where, int depth);
-    InkSpacePtr Colorants(QPDFObjectHandle spec, bool deviceN, const std::string& where);
+    InkSpacePtr Colorants(QPDFObjectHandle given, bool deviceN, const std::string& where);
     InkSpacePtr Named(const std::string& name);
 
     InkTable& inks_;

@@ -314,7 +314,7 @@ void ContentWalker::SetSpace(Frame& frame, const Operation& op, bool stroke) {
     InkSpacePtr space = c_.spaces.Resolve(QPDFObjectHandle::newName(op.operands[0].value),
                                           unit.resources, false, Where(frame));
     (stroke ? state.stroke : state.fill) = space;
-    (stroke ? state.strokeSpec : state.fillSpec) = op.operands[0].value;
+    (stroke ? state.strokeName : state.fillName) = op.operands[0].value;
     (stroke ? state.strokeDefault : state.fillDefault) = false;
     unit.events.push_back(Event(ColourEvent::SetSpace, stroke, op));
 }
@@ -326,7 +326,7 @@ void ContentWalker::Colour(Frame& frame, const Operation& op, bool stroke, int c
     State& state = frame.stack.back();
     InkSpacePtr space = c_.spaces.Device(components);
     (stroke ? state.stroke : state.fill) = space;
-    (stroke ? state.strokeSpec : state.fillSpec) = components == 4   ? "/DeviceCMYK"
+    (stroke ? state.strokeName : state.fillName) = components == 4   ? "/DeviceCMYK"
                                                    : components == 1 ? "/DeviceGray"
                                                                      : "/DeviceRGB";
     (stroke ? state.strokeDefault : state.fillDefault) = false;
@@ -367,7 +367,7 @@ void ContentWalker::SpaceColour(Frame& frame, const Operation& op, bool stroke) 
     (stroke ? state.strokeDefault : state.fillDefault) = false;
     ContentUnit& unit = Unit(frame.unit);
     ColourEvent event = Event(ColourEvent::SpaceColour, stroke, op);
-    event.space = stroke ? state.strokeSpec : state.fillSpec;
+    event.space = stroke ? state.strokeName : state.fillName;
     event.pattern = pattern;
     std::vector<rdz::kelt::Amount> amounts;
     if (space->family == InkSpace::Pattern) {

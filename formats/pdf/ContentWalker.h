@@ -30,7 +30,7 @@ class ContentWalker {
   private:
     struct State {
         InkSpacePtr fill, stroke;
-        std::string fillSpec = "/DeviceGray", strokeSpec = "/DeviceGray";
+        std::string fillName = "/DeviceGray", strokeName = "/DeviceGray";
         bool fillDefault = true, strokeDefault = true;
         int textRender = 0;
     };
