@@ -6,6 +6,7 @@
 #include "formats/FileNames.h"
 #include "formats/InkBooks.h"
 #include "formats/json/JsonFormat.h"
+#include "formats/pdf/PdfFormat.h"
 #include "formats/tiff/TiffFormat.h"
 
 namespace rdz::formats {
@@ -22,8 +23,9 @@ bool HasExtension(const std::string& path, std::initializer_list<const char*> ex
 
 const std::vector<const DocumentFormat*>& AllFormats() {
     static const TiffFormat tiff;
+    static const PdfFormat pdf;
     static const JsonFormat json;
-    static const std::vector<const DocumentFormat*> formats{&tiff, &json};
+    static const std::vector<const DocumentFormat*> formats{&tiff, &pdf, &json};
     return formats;
 }
 
@@ -31,7 +33,8 @@ const DocumentFormat* FormatOfFile(const std::string& path) {
     std::string head(1024, '\0');
     std::ifstream in(path, std::ios::binary);
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(in ? head.size() : static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    head.resize(in ? head.size()
+                   : static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
     for (const DocumentFormat* format : AllFormats()) {
         if (format->Recognises(path, head)) {
             return format;

@@ -58,6 +58,14 @@ struct WriteSettings {
     OutputProfile profile;
 };
 
+/// Something of a file that no conversion changes because it is not made
+/// of inks (an RGB colour of a PDF), for the report.
+struct LeftAlone {
+    std::string what;   // "colour", "image", "shading"
+    std::string kind;   // its colour space: "DeviceRGB", "Lab", ...
+    std::string where;  // the place in the file: "page 3", "form 12 0 R (page 3)"
+};
+
 /// A document read from a file, and what the format remembered to write it
 /// back. The document becomes TheDoc when it is read and is destroyed with
 /// this object.
@@ -87,6 +95,10 @@ class FormatDocument {
     /// be written; nothing is committed then.
     virtual void Write(const std::string& output, const std::string& temporary,
                        OutputFiles& outputs, const WriteSettings& settings) = 0;
+
+    /// What the file holds that the conversion leaves as it is, in the order
+    /// it was read. The default: nothing.
+    virtual std::vector<LeftAlone> LeftAloneParts() const { return {}; }
 
   protected:
     FormatDocument() = default;
