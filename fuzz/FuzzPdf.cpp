@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static rdzfuzz::ScratchFolder folder("rdz-fuzz-pdf");
     static const rdz::formats::InkBooks books = rdz::formats::InkBooks::Load("");
     // Images of a fuzzed file would otherwise take up to the reader's limit.
-    rdz::formats::pdf::SetImageMemoryLimit(std::uint64_t{64} << 20);
+    rdz::kelt::SetMemoryBudget(std::uint64_t{64} << 20);
     const std::string path = folder / "input.pdf";
     rdzfuzz::WriteBytes(path, data, size);
 

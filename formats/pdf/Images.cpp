@@ -146,7 +146,11 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
                 setup.pixels[p * static_cast<std::size_t>(setup.width) + i] = v;
             }
         }
-        record.definition = rdz::kelt::AddImageDefinition(c.slots.Document(), setup);
+        try {
+            record.definition = rdz::kelt::AddImageDefinition(c.slots.Document(), setup);
+        } catch (const rdz::kelt::MemoryBudgetExceeded& error) {
+            throw InputError(c.file + ": " + where + ": " + error.what());
+        }
     } else {
         if (bits != 8) {
             c.notes.Warn(where + " is left as it is: it has " + std::to_string(bits) +
@@ -180,14 +184,18 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
         const std::uint64_t bytes = static_cast<std::uint64_t>(width) *
                                     static_cast<std::uint64_t>(height) *
                                     (components + (alpha ? 1 : 0));
-        c.ReserveImageMemory(bytes, where + " (" + std::to_string(width) + " x " +
+        c.CheckImageMemory(bytes, where + " (" + std::to_string(width) + " x " +
                                         std::to_string(height) + " pixels)");
         rdz::kelt::ImageSetup setup;
         setup.inks = space->inks;
         setup.width = width;
         setup.height = height;
         setup.alpha = alpha;
-        record.definition = rdz::kelt::AddImageDefinition(c.slots.Document(), setup);
+        try {
+            record.definition = rdz::kelt::AddImageDefinition(c.slots.Document(), setup);
+        } catch (const rdz::kelt::MemoryBudgetExceeded& error) {
+            throw InputError(c.file + ": " + where + ": " + error.what());
+        }
         if (record.definition == nullptr) {
             throw InputError(c.file + ": " + where + ": not enough memory for its pixels");
         }

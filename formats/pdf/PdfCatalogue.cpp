@@ -4,6 +4,7 @@
 
 #include "formats/Errors.h"
 #include "formats/pdf/ImageDecoder.h"
+#include "platform/kelt/kelt_builder.h"
 
 namespace rdz::formats::pdf {
 
@@ -15,22 +16,18 @@ PdfCatalogue::PdfCatalogue(document_object_t* document, const InkBooks& books)
 
 PdfCatalogue::~PdfCatalogue() = default;
 
-namespace {
-std::uint64_t imageMemoryLimit = kLocalImageMemoryLimit;
-}  // namespace
-
-void SetImageMemoryLimit(std::uint64_t bytes) {
-    imageMemoryLimit = bytes != 0 ? bytes : kLocalImageMemoryLimit;
-}
-
-void PdfCatalogue::ReserveImageMemory(std::uint64_t bytes, const std::string& what) {
-    // LOCAL MEMORY CHECK (see kLocalImageMemoryLimit).
-    if (bytes > imageMemoryLimit - std::min(imageBytes, imageMemoryLimit)) {
-        throw InputError(file + ": " + what + " needs " + std::to_string(bytes >> 20) +
-                         " MiB for its pixels; with the images before it that is more than the " +
-                         std::to_string(imageMemoryLimit >> 20) + " MiB a PDF's images may take");
+void PdfCatalogue::CheckImageMemory(std::uint64_t bytes, const std::string& what) const {
+    const std::uint64_t budget = rdz::kelt::MemoryBudget();
+    if (budget == 0) {
+        return;
     }
-    imageBytes += bytes;
+    const std::uint64_t left = budget - std::min(rdz::kelt::ReservedImageMemory(), budget);
+    if (bytes > left) {
+        throw InputError(file + ": " + what + " needs " + std::to_string(bytes >> 20) +
+                         " MiB for its pixels, more than the " + rdz::kelt::MemorySizeText(left) +
+                         " left of the memory budget of " + rdz::kelt::MemorySizeText(budget) +
+                         " (--max-memory)");
+    }
 }
 
 }  // namespace rdz::formats::pdf

@@ -23,15 +23,6 @@
 
 namespace rdz::formats::pdf {
 
-// LOCAL MEMORY CHECK: the document database's shared memory budget
-// (rdz::kelt::ReserveImageMemory) is not on this branch yet. Until it is,
-// reading a PDF sets aside at most this much for the pixels of its images
-// (decoded samples and masks together) and refuses a file that asks for more.
-constexpr std::uint64_t kLocalImageMemoryLimit = std::uint64_t{4} << 30;
-/// Sets the limit above for the reads that follow (the fuzz target keeps it
-/// small); 0 restores kLocalImageMemoryLimit.
-void SetImageMemoryLimit(std::uint64_t bytes);
-
 /// No content stream is decoded beyond this size.
 constexpr std::size_t kMaxContentBytes = std::size_t{256} << 20;
 
@@ -57,11 +48,11 @@ struct PdfCatalogue {
     /// Decodes images on other cores; Finish() before using them.
     std::unique_ptr<ImageDecoder> decoder;
 
-    /// Bytes of image memory set aside so far (see kLocalImageMemoryLimit).
-    std::uint64_t imageBytes = 0;
-    /// Throws InputError naming the file and `what` when `bytes` more do not
-    /// fit.
-    void ReserveImageMemory(std::uint64_t bytes, const std::string& what);
+    /// Throws InputError naming the file and `what` when `bytes` more of
+    /// image memory do not fit what is left of the run's memory budget, so
+    /// that an image too large is refused before anything is decoded. The
+    /// document database reserves the memory when it makes the image.
+    void CheckImageMemory(std::uint64_t bytes, const std::string& what) const;
 };
 
 }  // namespace rdz::formats::pdf
