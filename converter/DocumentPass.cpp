@@ -5,8 +5,9 @@
 #include <set>
 #include <vector>
 
-#include "converter/TColorConverter.h"
 #include "converter/ImageFolding.h"
+#include "converter/TColorConverter.h"
+#include "converter/WorkerPool.h"
 
 namespace {
 
@@ -126,6 +127,12 @@ void TColorConverter::Convert() {
         // placements fold to different inks, is marked and keeps every map.
         MarkUnfoldableDefinitions(document);
         OBJ_apply_recursive(ConvertCTO_CB, document, reinterpret_cast<obj_apply_data_t>(this));
+        // The image pass's threads (started by the first image that needs
+        // them) stop when the pass ends, however it ends.
+        struct StopWorkers {
+            std::unique_ptr<WorkerPool>& workers;
+            ~StopWorkers() { workers.reset(); }
+        } stopWorkers{imageWorkers};
         for (document_object_t* object : ChildrenOf(document->ctDefinitions)) {
             if (object->kind != OBJ_KIND_CT_DEF) {
                 continue;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "converter/WorkerPool.h"
 #include "host/LWKeltBase.h"
 #include "host/REUSE.h"
 #include "host/ZQAssert.h"
@@ -81,11 +82,21 @@ TColorConverter::TColorConverter(const TColorConverter& other)
       nrOutputChannels(other.nrOutputChannels),
       nrProcessInks(other.nrProcessInks),
       skippedOutputChannels(other.skippedOutputChannels),
-      lastConversionRan(other.lastConversionRan) {
+      lastConversionRan(other.lastConversionRan),
+      threadCount(other.threadCount) {
     TCMS_Init();
 }
 
-TColorConverter::~TColorConverter() { TCMS_End(); }
+TColorConverter::~TColorConverter() {
+    imageWorkers.reset();
+    TCMS_End();
+}
+
+void TColorConverter::SetThreadCount(int count) { threadCount = count < 1 ? 1 : count; }
+
+int TColorConverter::GetThreadCount() const { return threadCount; }
+
+int TColorConverter::GetImageWorker() { return WorkerPool::CurrentWorker(); }
 
 int TColorConverter::Init() {
     // Empty the sequences as well as the counts: an Init that threw halfway

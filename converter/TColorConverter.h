@@ -16,6 +16,13 @@
 //  - An input ink a paint does not use is 0. Exception inks never enter a
 //    pixel; opacity is not part of a pixel (see GetInputOpacity).
 //  - `linework` is true for a paint (n is 1) and false for an image row.
+//
+// Threads: a converter object is used by one thread at a time. Inside
+// Convert(), the image pass may run the pixel Convert of image rows on several
+// threads at once (SetThreadCount); paints are always converted one after the
+// other on the calling thread. A concrete Convert must therefore be safe to
+// run concurrently on one object for image rows, and keeps what it changes
+// per thread (GetImageWorker).
 #pragma once
 
 #include <memory>
@@ -26,6 +33,8 @@
 #include "host/kelt_db.h"
 #include "options/RdzExport.h"
 #include "options/TGeneralColorConverterOptions.h"
+
+class WorkerPool;
 
 class RDZ_EXPORT TColorConverter {
 protected:
@@ -70,6 +79,20 @@ public:
     /// threw, and while a Convert() is running.
     bool ConversionRan() const;
 
+    /// Number of threads that convert image rows in Convert(): the calling
+    /// thread and `count` - 1 helper threads started for the image pass. A
+    /// count below 1 means 1, the default: everything then runs on the calling
+    /// thread, one row at a time. With more, each image is converted in bands
+    /// of rows (at most 16 rows per thread and about 4 MiB of source and
+    /// target rows, never fewer rows than threads): the calling thread reads
+    /// a band, the threads convert its rows, the calling thread writes them
+    /// in row order. Images, paints, messages and the document come out
+    /// exactly as with one thread. At most 256 threads are used. Set it before
+    /// Convert().
+    void SetThreadCount(int count);
+    /// The thread count set (1 unless SetThreadCount asked for more).
+    int GetThreadCount() const;
+
 protected:
     /// Binds the document and the options (kept by reference: the caller keeps
     /// them alive) and initialises the CMS library. Tables start empty.
@@ -101,6 +124,11 @@ protected:
     double* GetInputOpacity();
     void SetMakeAllImagesInternal(bool makeAllInternal);
     const TGeneralColorConverterOptions& GetGeneralOptions() const;
+    /// Which thread of the image pass runs the current pixel Convert: 0 for
+    /// the thread that called Convert() (every paint, and every row with one
+    /// thread), 1 .. GetThreadCount() - 1 for the helpers. Concrete converters
+    /// index their per-thread scratch buffers with it.
+    static int GetImageWorker();
 
 private:
     /// Test-only window onto the private tables and helpers.
@@ -142,4 +170,7 @@ private:
     int nrProcessInks;
     std::set<int> skippedOutputChannels;
     bool lastConversionRan = false;
+    int threadCount = 1;
+    /// The image pass's threads, while a pass with more than one runs.
+    std::unique_ptr<WorkerPool> imageWorkers;
 };

@@ -65,6 +65,9 @@ int TColorConverter_IccDeviceLink::Init() {
     if (TColorConverter::Init() != 0) {
         return -1;
     }
+    // One link buffer per helper thread of the image pass (the calling
+    // thread has the converter's own); each grows on its own.
+    workerLinkBuffers.resize(static_cast<size_t>(GetThreadCount() - 1));
     IDB_count_inks();
     if (!options.GetrodadazErivospace() || options.GetReseparate()) {
         MSG_Error("Invalid options for ICC device link conversion");
@@ -126,14 +129,23 @@ int TColorConverter_IccDeviceLink::Convert(const unsigned char* in, unsigned cha
     if (!converted) {
         return TCMS_ColTransfConvertAligned(linearStrategy, in, out, n) == 0 ? 0 : -1;
     }
+    // Each thread of the image pass has a buffer of its own: the calling
+    // thread (every paint) the converter's, a helper its slot; a thread
+    // without a slot (none was made for it in Init) one for this call.
+    std::vector<unsigned char> ownBuffer;
+    const int worker = GetImageWorker();
+    std::vector<unsigned char>& buffer = worker == 0 ? deviceLinkBuffer
+                                         : static_cast<size_t>(worker) <= workerLinkBuffers.size()
+                                             ? workerLinkBuffers[static_cast<size_t>(worker - 1)]
+                                             : ownBuffer;
     const size_t bytes = static_cast<size_t>(kLinkChannels) * static_cast<size_t>(n);
-    if (deviceLinkBuffer.size() < bytes) {
-        deviceLinkBuffer.resize(bytes, 0);
+    if (buffer.size() < bytes) {
+        buffer.resize(bytes, 0);
     }
-    if (TCMS_ColTransfConvertAligned(linearStrategy, in, deviceLinkBuffer.data(), n) != 0) {
+    if (TCMS_ColTransfConvertAligned(linearStrategy, in, buffer.data(), n) != 0) {
         return -1;
     }
-    return deviceLink->Transform(n, deviceLinkBuffer.data(), out) ? 0 : -1;
+    return deviceLink->Transform(n, buffer.data(), out) ? 0 : -1;
 }
 
 void TColorConverter_IccDeviceLink::End() {

@@ -21,6 +21,11 @@ class TintLink;
 class RDZ_EXPORT TColorConverter_IccDeviceLink : public TColorConverter {
 protected:
     /// 0 on success, -1 without a linear strategy or link, or when a stage fails.
+    /// Safe to run on several threads at once (the image pass's threads): the
+    /// linear strategy (TCMS_ColTransfConvertAligned) and the link
+    /// (TintLink::Transform) are, and the buffer between them is per thread
+    /// (GetImageWorker): the calling thread's is the converter's own, which
+    /// grows only and is reused by paints and rows.
     int Convert(const unsigned char* in, unsigned char* out, int n, bool linework) override;
 
 public:
@@ -59,4 +64,7 @@ private:
     std::shared_ptr<TColTransf> linearStrategy;
     std::shared_ptr<const TintLink> deviceLink;
     std::vector<unsigned char> deviceLinkBuffer;
+    /// The link buffers of the image pass's helper threads (helper k uses
+    /// entry k - 1); sized in Init, kept like deviceLinkBuffer.
+    std::vector<std::vector<unsigned char>> workerLinkBuffers;
 };

@@ -9,7 +9,9 @@ class TintCountedRef;
 /// An engine object (profile, device-link profile, link) whose lifetime is
 /// governed by the TintCountedRef handles that refer to it. The count starts
 /// at 0; the last reference to let go deletes the object through its virtual
-/// destructor. The count is a plain integer: objects are used from one thread.
+/// destructor. The count is a plain integer: references are taken and let go
+/// on one thread at a time (an object's const operations may say otherwise
+/// for themselves, as links do for Transform).
 /// Objects are created with `new` and never copied.
 class TintCountedObject {
   public:

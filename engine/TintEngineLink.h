@@ -16,7 +16,8 @@ class TintEngineLink : public TintCountedObject {
     /// Converts `numberOfPixels` pixels from `input` to `output`, both in the
     /// link's pixel formats (interleaved channels, 1 or 2 bytes per sample
     /// as built). Returns true on success; false for a negative count or a
-    /// missing buffer, leaving `output` untouched.
+    /// missing buffer, leaving `output` untouched. Engines make this and
+    /// TransformValues safe to call from several threads at once.
     virtual bool Transform(int numberOfPixels, const void* input, void* output) const = 0;
 
     /// Converts `count` colours given as doubles (channel values of the

@@ -9,6 +9,12 @@
 /// the link the converters hold (as std::shared_ptr<const TintLink>). A
 /// default-constructed handle is empty; its operations throw
 /// TintException("Link invalid").
+///
+/// Threads: Transform and TransformValues may be called from several threads
+/// at once on one link (with either engine), and so may the const queries.
+/// Copying, assigning and destroying handles is for one thread at a time
+/// (the reference count is a plain integer), like every engine call that
+/// builds or opens something.
 class TintLink {
   public:
     /// An empty handle.

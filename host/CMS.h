@@ -223,7 +223,12 @@ int TCMS_ColTransfInitConvert(std::shared_ptr<TColTransf> strategy, const TInkVe
                               int reserved, const std::function<int(void*, int, int)>& progress,
                               const std::vector<bool>& flags, const char* text, void* context,
                               TCMS::ConvertFunction convert, bool reserved2);
-/// Converts `n` pixels; 0 = success.
+/// Converts `n` pixels; 0 = success. Safe to call from several threads at
+/// once on one strategy, between TCMS_ColTransfInitConvert and
+/// TCMS_ColTransfEndConvert, while no other call changes the strategy (a
+/// conversion function given to TCMS_ColTransfInitConvert must then be safe
+/// to run concurrently as well). Every other call on a strategy is for one
+/// thread at a time.
 int TCMS_ColTransfConvertAligned(std::shared_ptr<TColTransf> strategy, const unsigned char* in,
                                  unsigned char* out, int n);
 /// `flags[i]` non-zero marks input channel i as used by a sample. > 0 when the

@@ -76,6 +76,9 @@ int TColorConverter_ProfileToProfile::Init() {
     if (TColorConverter::Init() != 0) {
         return -1;
     }
+    // One chain buffer per helper thread of the image pass (the calling
+    // thread has the converter's own); each grows on its own.
+    workerBuffers.resize(static_cast<size_t>(GetThreadCount() - 1));
     IDB_count_inks();
     const bool colorSpace = options.GetrodadazErivospace();
     const bool reseparate = options.GetReseparate();
@@ -163,21 +166,35 @@ int TColorConverter_ProfileToProfile::Convert(const unsigned char* in, unsigned 
     } else if (!reseparation) {
         result = TCMS_ColTransfConvertAligned(colorSpace, in, out, n);
     } else {
-        if (n > intermediateBufferCapacity) {
-            intermediateBuffer.reset();
-            intermediateBufferCapacity = 0;
+        // Each thread of the image pass has a buffer of its own: the calling
+        // thread (every paint) the converter's, a helper its slot; a thread
+        // without a slot (none was made for it in Init) one for this call.
+        std::unique_ptr<unsigned char[]>* buffer = &intermediateBuffer;
+        int* capacity = &intermediateBufferCapacity;
+        WorkerBuffer ownBuffer;
+        const int worker = GetImageWorker();
+        if (worker > 0) {
+            WorkerBuffer& slot = static_cast<size_t>(worker) <= workerBuffers.size()
+                                     ? workerBuffers[static_cast<size_t>(worker - 1)]
+                                     : ownBuffer;
+            buffer = &slot.data;
+            capacity = &slot.capacity;
+        }
+        if (n > *capacity) {
+            buffer->reset();
+            *capacity = 0;
             const size_t bytes =
                 static_cast<size_t>(n) * static_cast<size_t>(intermediateInkCount);
-            intermediateBuffer.reset(new (std::nothrow) unsigned char[bytes > 0 ? bytes : 1]);
-            if (!intermediateBuffer) {
+            buffer->reset(new (std::nothrow) unsigned char[bytes > 0 ? bytes : 1]);
+            if (!*buffer) {
                 return -1;
             }
-            intermediateBufferCapacity = n;
+            *capacity = n;
         }
-        if (TCMS_ColTransfConvertAligned(colorSpace, in, intermediateBuffer.get(), n) != 0) {
+        if (TCMS_ColTransfConvertAligned(colorSpace, in, buffer->get(), n) != 0) {
             return -1;
         }
-        result = TCMS_ColTransfConvertAligned(reseparation, intermediateBuffer.get(), out, n);
+        result = TCMS_ColTransfConvertAligned(reseparation, buffer->get(), out, n);
     }
     return result == 0 ? 0 : -1;
 }
@@ -191,6 +208,7 @@ void TColorConverter_ProfileToProfile::End() {
     colorSpaceLink.reset();
     intermediateBuffer.reset();
     intermediateBufferCapacity = 0;
+    workerBuffers.clear();
     intermediateInks.clear();
     intermediateInkCount = 0;
     TColorConverter::End();

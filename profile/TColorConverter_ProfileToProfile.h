@@ -22,6 +22,10 @@ protected:
     /// transforms; with both stages on, through the chain. 0 on success, -1
     /// on failure (then `out` may hold anything the failing stage wrote, or
     /// nothing when the chain's buffer could not be allocated).
+    /// Safe to run on several threads at once (the image pass's threads):
+    /// the transforms are (TCMS_ColTransfConvertAligned), and the chain's
+    /// buffer is per thread (GetImageWorker): the calling thread's is the
+    /// converter's own, which grows only and is reused by paints and rows.
     int Convert(const unsigned char* in, unsigned char* out, int n, bool linework) override;
 
 public:
@@ -46,7 +50,8 @@ public:
                                      TGeneralColorConverterOptions& generalOptions,
                                      TReseparateOptions& options);
     /// Copies the options and the intermediate inks and shares the links and
-    /// transforms; the copy has no intermediate buffer of its own.
+    /// transforms; the copy has no intermediate buffer of its own (nor any
+    /// helper thread's).
     TColorConverter_ProfileToProfile(const TColorConverter_ProfileToProfile& other);
 
     using TColorConverter::Convert;
@@ -87,6 +92,13 @@ private:
     int intermediateInkCount;
     std::vector<std::shared_ptr<TInk>> intermediateInks;
     std::unique_ptr<unsigned char[]> intermediateBuffer;
+    /// The chain's buffers of the image pass's helper threads (helper k uses
+    /// entry k - 1); made in Init, released in End.
+    struct WorkerBuffer {
+        std::unique_ptr<unsigned char[]> data;
+        int capacity = 0;
+    };
+    std::vector<WorkerBuffer> workerBuffers;
 };
 
 /// The clean-colour settings of a colour-space link: one colour per switched-on

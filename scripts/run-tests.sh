@@ -4,6 +4,8 @@
 #                  end-to-end tests once more under valgrind, the program
 #                  processes they start included
 #   build/asan     AddressSanitizer + UndefinedBehaviorSanitizer
+#   build/tsan     with RDZ_TSAN=1 only: ThreadSanitizer, the threaded and
+#                  concurrency tests (the suites that hold them)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +23,12 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DRDZ_WERROR=ON -DRDZ
 cmake --build build/asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+if [ "${RDZ_TSAN:-0}" = 1 ]; then
+  cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRDZ_WERROR=ON \
+        -DRDZ_SANITIZE=thread -DRDZ_BUILD_BENCH=OFF
+  cmake --build build/tsan -j "$jobs" --target test_converter test_strategy test_profile \
+        test_devicelink test_cms test_engine rdz_example_cmsdb
+  TSAN_OPTIONS=halt_on_error=1 \
+    ctest --test-dir build/tsan --output-on-failure -j "$jobs" -R 'Threaded|WorkerPool|Concurren'
+fi

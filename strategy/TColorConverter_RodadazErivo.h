@@ -15,6 +15,8 @@
 class RDZ_EXPORT TColorConverter_RodadazErivo : public TColorConverter {
 protected:
     /// Converts `n` pixels with the strategy (paints and image rows alike).
+    /// Safe to run on several threads at once (the image pass's threads), as
+    /// TCMS_ColTransfConvertAligned is; it keeps no state of its own.
     int Convert(const unsigned char* in, unsigned char* out, int n, bool linework) override;
 
 public:

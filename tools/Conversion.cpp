@@ -535,9 +535,7 @@ void RunConversion(document_object_t* document, ConversionRequest& request, Data
                         " conversion is not available in this build of rodadazerivo.");
     }
     const int threads = ImageThreads(request, std::max(1, request.jobs));
-    if (!SetConverterThreads(*converter, threads) && threads > 1) {
-        console.Detail("This build converts images on one thread.");
-    }
+    converter->SetThreadCount(threads);
 
     // What the report compares the result with.
     struct InkBefore {

@@ -55,20 +55,6 @@ class Watched final : public Converter {
     ConversionWatch& watch_;
 };
 
-// SHIM (until the threaded image pass is merged): TColorConverter gains
-// SetThreadCount(int) with the image pass on several threads. Where the
-// library has it, it is called; where not, the converter runs on one thread.
-template <class C>
-auto ApplyThreads(C& converter, int threads, int)
-    -> decltype(converter.SetThreadCount(threads), bool()) {
-    converter.SetThreadCount(threads);
-    return true;
-}
-template <class C>
-bool ApplyThreads(C&, int, long) {
-    return false;
-}
-
 }  // namespace
 
 bool MethodAvailable(Method method) {
@@ -117,10 +103,6 @@ std::unique_ptr<TColorConverter> MakeConverter(document_object_t* document,
             break;
     }
     return nullptr;
-}
-
-bool SetConverterThreads(TColorConverter& converter, int threads) {
-    return ApplyThreads(converter, threads, 0);
 }
 
 }  // namespace rdz::tools

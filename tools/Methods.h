@@ -34,8 +34,4 @@ struct ConversionWatch {
 std::unique_ptr<TColorConverter> MakeConverter(document_object_t* document,
                                                ConversionRequest& request, ConversionWatch& watch);
 
-/// Asks the converter to convert images on `threads` threads. Returns false
-/// when this build's converter has no such setting (it then uses one).
-bool SetConverterThreads(TColorConverter& converter, int threads);
-
 }  // namespace rdz::tools

@@ -1,10 +1,14 @@
 // Helper of compare-tificc.sh: makes a large CMYK test image and compares the
 // samples of two TIFF files.
 //
-//   rdz_bench_tiff make WIDTH HEIGHT OUT.tif    uncompressed 8-bit CMYK, 64-row strips
+//   rdz_bench_tiff make WIDTH HEIGHT OUT.tif [CONTENT]
+//       uncompressed 8-bit CMYK, 64-row strips; CONTENT: gradient (the
+//       default: gradients with a little noise everywhere), noise, or
+//       realistic (bench/BenchImages.h)
 //   rdz_bench_tiff compare A.tif B.tif          exit 0 when every sample is equal
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchImages.h"
+
 namespace {
 
-int Make(int width, int height, const char* path) {
+int Make(int width, int height, const char* path, const std::string& content) {
     TIFF* tiff = TIFFOpen(path, "w");
     if (tiff == nullptr) {
         return 1;
@@ -31,6 +37,21 @@ int Make(int width, int height, const char* path) {
     TIFFSetField(tiff, TIFFTAG_YRESOLUTION, 300.0f);
     TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 4);
+    if (content != "gradient") {
+        const std::vector<std::uint8_t> pixels =
+            content == "noise" ? Noise(static_cast<std::size_t>(width) * height * 4)
+                               : RealisticImage(width, height, 4);
+        for (int y = 0; y < height; ++y) {
+            std::copy_n(pixels.data() + static_cast<std::size_t>(y) * row.size(), row.size(),
+                        row.data());
+            if (TIFFWriteScanline(tiff, row.data(), static_cast<std::uint32_t>(y), 0) < 0) {
+                TIFFClose(tiff);
+                return 1;
+            }
+        }
+        TIFFClose(tiff);
+        return 0;
+    }
     std::uint32_t noise = 12345;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -110,12 +131,20 @@ int Compare(const char* first, const char* second) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 5 && std::strcmp(argv[1], "make") == 0) {
-        return Make(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+    if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "make") == 0) {
+        const std::string content = argc == 6 ? argv[5] : "gradient";
+        if (content != "gradient" && content != "noise" && content != "realistic") {
+            std::fprintf(stderr, "content: gradient, noise or realistic\n");
+            return 2;
+        }
+        return Make(std::atoi(argv[2]), std::atoi(argv[3]), argv[4], content);
     }
     if (argc == 4 && std::strcmp(argv[1], "compare") == 0) {
         return Compare(argv[2], argv[3]);
     }
-    std::fprintf(stderr, "usage: %s make WIDTH HEIGHT OUT.tif | compare A.tif B.tif\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s make WIDTH HEIGHT OUT.tif [gradient|noise|realistic] | "
+                 "compare A.tif B.tif\n",
+                 argv[0]);
     return 2;
 }

@@ -1,15 +1,17 @@
-// Speed of a Color Strategy's row conversion against the bare LittleCMS
-// transform between the same two profiles, measured in the same run; and the
-// device-link cases of LinkBench.cpp and the ink-saving cases of
-// InkSavingBench.cpp (against ArgyllCMS's collink).
+// Rows of 4000 pixels through the CMS library (bench/BenchRounds.h rounds of
+// 250 rows, noise and realistic content), against LittleCMS applying the
+// same conversion with default flags in the same round:
+//  - StrategyRows: a Color Strategy between two CMYK profiles, against the
+//    LittleCMS transform between them;
+//  - StrategyRowsTwoSpots: the same strategy with two spot inks mixed in; the
+//    reference converts the CMYK part only;
+//  - LinkRows (LinkBench.cpp): a stored colour-space link through a CMS
+//    transform, against LittleCMS applying the link file.
+// And the device-link cases of LinkBench.cpp (computing a link against
+// handing a stored one back) and the ink-saving cases of InkSavingBench.cpp
+// (against ArgyllCMS's collink), whose ratios are printed at the end.
 //
-//   bench_cms [--benchmark_min_time=2]
-//
-// Prints the time of each case and, at the end, the speed of each strategy
-// case as a fraction of the bare transform's, how many times faster a stored
-// link is handed back than computed, and the speed of a row through a stored
-// link as a fraction of LittleCMS's own transform of the link file, and how
-// many times faster an ink-saving link is made than collink makes its own.
+//   bench_cms [--benchmark_filter=Rows]
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 #include <stdlib.h>
@@ -22,15 +24,21 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchImages.h"
+#include "bench/BenchRounds.h"
 #include "host/CMS.h"
 #include "platform/cms/LcmsHandles.h"
 #include "platform/cms/StandIn.h"
 
 namespace fs = std::filesystem;
 
+/// LinkBench.cpp: registers the LinkRows rounds for `content`.
+void RegisterLinkRows(BenchContent content);
+
 namespace {
 
 constexpr int kPixels = 4000;
+constexpr int kRows = 250;  // one round: 1 Mpx
 const std::string kSource = std::string(RDZ_GS_ICC_DIR) + "/default_cmyk.icc";
 const std::string kDestination = std::string(RDZ_GS_ICC_DIR) + "/ps_cmyk.icc";
 
@@ -56,15 +64,6 @@ std::string MakeDatabase() {
     return folder;
 }
 
-std::vector<unsigned char> RandomRow(int channels) {
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> byte(0, 255);
-    std::vector<unsigned char> row(static_cast<std::size_t>(kPixels) * channels);
-    for (auto& value : row)
-        value = static_cast<unsigned char>(byte(random));
-    return row;
-}
-
 std::shared_ptr<TColTransf> PreparedStrategy(const std::vector<const char*>& inkNames) {
     const auto strategy = TCMS_ColTransfDBNew(TCMS_GetLib(), "bench");
     TInkVector inks;
@@ -82,49 +81,49 @@ std::shared_ptr<TColTransf> PreparedStrategy(const std::vector<const char*>& ink
     return strategy;
 }
 
-void BareLittleCms(benchmark::State& state) {
-    rdz::cms::ProfileHandle src(cmsOpenProfileFromFile(kSource.c_str(), "r"));
-    rdz::cms::ProfileHandle dst(cmsOpenProfileFromFile(kDestination.c_str(), "r"));
-    // The strategy's transforms use the same flags: no one-pixel cache.
-    rdz::cms::TransformHandle transform(
-        cmsCreateTransform(src.get(), TYPE_CMYK_8, dst.get(), TYPE_CMYK_8,
-                           INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE));
-    const std::vector<unsigned char> in = RandomRow(4);
-    std::vector<unsigned char> out(static_cast<std::size_t>(kPixels) * 4);
-    for (auto _ : state) {
-        cmsDoTransform(transform.get(), in.data(), out.data(), kPixels);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(state.iterations() * kPixels);
-}
-
-void RunStrategy(benchmark::State& state, const std::vector<const char*>& inks) {
+/// A round of kRows rows of kPixels pixels: the strategy against LittleCMS
+/// between the same profiles with default flags, on the CMYK part of the
+/// same pixels.
+void StrategyRows(benchmark::State& state, BenchContent content,
+                  const std::vector<const char*>& inks) {
+    static int round = 0;
     const auto strategy = PreparedStrategy(inks);
     if (!strategy) {
         state.SkipWithError("the strategy could not be prepared");
         return;
     }
-    const std::vector<unsigned char> in = RandomRow(static_cast<int>(inks.size()));
-    std::vector<unsigned char> out(static_cast<std::size_t>(kPixels) * 4);
-    for (auto _ : state) {
-        TCMS_ColTransfConvertAligned(strategy, in.data(), out.data(), kPixels);
-        benchmark::DoNotOptimize(out.data());
+    const int channels = static_cast<int>(inks.size());
+    const BenchImage& image = CachedImage(content, kPixels, kRows, channels);
+    std::vector<unsigned char> cmyk;
+    for (std::size_t p = 0; p < image.interleaved.size() / channels; ++p) {
+        cmyk.insert(cmyk.end(), &image.interleaved[p * channels],
+                    &image.interleaved[p * channels] + 4);
     }
-    state.SetItemsProcessed(state.iterations() * kPixels);
+    rdz::cms::ProfileHandle src(cmsOpenProfileFromFile(kSource.c_str(), "r"));
+    rdz::cms::ProfileHandle dst(cmsOpenProfileFromFile(kDestination.c_str(), "r"));
+    rdz::cms::TransformHandle bare(cmsCreateTransform(
+        src.get(), TYPE_CMYK_8, dst.get(), TYPE_CMYK_8, INTENT_RELATIVE_COLORIMETRIC, 0));
+    std::vector<unsigned char> out(static_cast<std::size_t>(kPixels) * 4);
+    rdz::bench::Round(
+        state, round,
+        {{},
+         [&] {
+             for (int r = 0; r < kRows; ++r) {
+                 TCMS_ColTransfConvertAligned(
+                     strategy, &image.interleaved[static_cast<std::size_t>(r) * kPixels * channels],
+                     out.data(), kPixels);
+                 benchmark::DoNotOptimize(out.data());
+             }
+         }},
+        {{}, [&] {
+             for (int r = 0; r < kRows; ++r) {
+                 cmsDoTransform(bare.get(), &cmyk[static_cast<std::size_t>(r) * kPixels * 4],
+                                out.data(), kPixels);
+                 benchmark::DoNotOptimize(out.data());
+             }
+         }});
     TCMS_ColTransfEndConvert(strategy, false);
 }
-
-void StrategyCmyk(benchmark::State& state) {
-    RunStrategy(state, {"Cyan", "Magenta", "Yellow", "Black"});
-}
-
-void StrategyCmykTwoSpots(benchmark::State& state) {
-    RunStrategy(state, {"Cyan", "Magenta", "Yellow", "Black", "Orange", "Gold"});
-}
-
-BENCHMARK(BareLittleCms);
-BENCHMARK(StrategyCmyk);
-BENCHMARK(StrategyCmykTwoSpots);
 
 /// Keeps each case's time per row for the ratios printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -148,14 +147,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
             const char* reference;
             const char* meaning;
         } ratios[] = {
-            {"StrategyCmyk", "BareLittleCms", "of the bare LittleCMS speed"},
-            {"StrategyCmykTwoSpots", "BareLittleCms", "of the bare LittleCMS speed"},
             {"StoredColourSpaceLink", "ComputeColourSpaceLink", "times faster than computing it"},
             {"StoredInkSavingLinkDefaultCmyk", "ComputeInkSavingLinkDefaultCmyk",
              "times faster than computing it"},
             {"StoredInkSavingLinkPsCmyk", "ComputeInkSavingLinkPsCmyk",
              "times faster than computing it"},
-            {"LinkTransformRow", "BareLinkLittleCms", "of the bare LittleCMS speed on the link"},
             {"InkSavingPurpose3/iterations:1/real_time", "CollinkKp/iterations:1/real_time",
              "times faster than collink -kp"},
             {"InkSavingPurpose4/iterations:1/real_time", "CollinkKx/iterations:1/real_time",
@@ -183,10 +179,24 @@ int main(int argc, char** argv) {
         return 1;
     rdz::cms::SetDatabaseFolder(folder);
     TCMS_Init();
+    const int threads = rdz::bench::TakeThreadsOption(&argc, argv);  // no image pass here
+    (void)threads;
+    for (BenchContent content : {BenchContent::Noise, BenchContent::Realistic}) {
+        const std::string suffix = std::string("/") + ContentName(content);
+        rdz::bench::Rounds(benchmark::RegisterBenchmark(
+            ("StrategyRows" + suffix).c_str(), StrategyRows, content,
+            std::vector<const char*>{"Cyan", "Magenta", "Yellow", "Black"}));
+        rdz::bench::Rounds(benchmark::RegisterBenchmark(
+            ("StrategyRowsTwoSpots" + suffix).c_str(), StrategyRows, content,
+            std::vector<const char*>{"Cyan", "Magenta", "Yellow", "Black", "Orange", "Gold"}));
+        RegisterLinkRows(content);
+    }
     benchmark::Initialize(&argc, argv);
+    std::printf("load average before: %s\n", rdz::bench::LoadAverage().c_str());
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.PrintRatios();
+    std::printf("load average after: %s\n", rdz::bench::LoadAverage().c_str());
     TCMS_End();
     std::error_code ec;
     fs::remove_all(folder, ec);

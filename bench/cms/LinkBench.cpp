@@ -1,15 +1,17 @@
 // Device links: computing a colour-space link and an ink-saving link, handing
 // a stored link back after a restart of the library (look-up, load and
-// acceleration), and converting a row through a stored link against the bare
-// LittleCMS transform of the same link file. Registered with the benchmarks
-// of CmsBench.cpp, whose main() prints the ratios.
+// acceleration), and rows through a stored link against LittleCMS applying
+// the same link file (LinkRows). Registered with the benchmarks of
+// CmsBench.cpp, whose main() prints the ratios.
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 
-#include <random>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/BenchImages.h"
+#include "bench/BenchRounds.h"
 #include "host/CMS.h"
 #include "platform/cms/LcmsHandles.h"
 #include "platform/cms/StandIn.h"
@@ -18,6 +20,7 @@ namespace {
 
 constexpr const char* kProduct = "reseparation";
 constexpr int kRowPixels = 4000;
+constexpr int kLinkRows = 250;  // one round: 1 Mpx
 
 TCMS::ProcLinkPar ColourSpacePar() {
     TCMS::ProcLinkPar par;
@@ -105,37 +108,12 @@ void StoredInkSavingLinkPsCmyk(benchmark::State& state) {
     HandBack(state, true, "destination.icc", "saving2");
 }
 
-std::vector<unsigned char> Row() {
-    std::mt19937 random(11);
-    std::vector<unsigned char> row(static_cast<std::size_t>(kRowPixels) * 4);
-    for (auto& value : row)
-        value = static_cast<unsigned char>(random() & 0xFF);
-    return row;
-}
-
-/// The stored colour-space link applied by LittleCMS alone, default flags.
-void BareLinkLittleCms(benchmark::State& state) {
-    if (!StoreLink(MakeLink(false, nullptr), "space2")) {
-        state.SkipWithError("the link could not be stored");
-        return;
-    }
-    const std::string file = rdz::cms::DatabaseFolder() + "/links/reseparation/space2.icc";
-    rdz::cms::ProfileHandle profile(cmsOpenProfileFromFile(file.c_str(), "r"));
-    rdz::cms::TransformHandle transform(
-        cmsCreateTransform(profile.get(), TYPE_CMYK_8, nullptr, TYPE_CMYK_8,
-                           INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE));
-    const std::vector<unsigned char> in = Row();
-    std::vector<unsigned char> out(in.size());
-    for (auto _ : state) {
-        cmsDoTransform(transform.get(), in.data(), out.data(), kRowPixels);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(state.iterations() * kRowPixels);
-}
-
-/// The same link through a transform of the CMS library (link form of
-/// TCMS_ColTransfNew), as the profile converter uses it.
-void LinkTransformRow(benchmark::State& state) {
+/// A round of kLinkRows rows: the stored colour-space link through a
+/// transform of the CMS library (the link form of TCMS_ColTransfNew, as the
+/// profile converter uses it), against LittleCMS applying the stored link
+/// file with default flags.
+void LinkRows(benchmark::State& state, BenchContent content) {
+    static int round = 0;
     if (!StoreLink(MakeLink(false, nullptr), "space2")) {
         state.SkipWithError("the link could not be stored");
         return;
@@ -150,16 +128,38 @@ void LinkTransformRow(benchmark::State& state) {
         state.SkipWithError("the transform could not be prepared");
         return;
     }
-    const std::vector<unsigned char> in = Row();
-    std::vector<unsigned char> out(in.size());
-    for (auto _ : state) {
-        TCMS_ColTransfConvertAligned(transform, in.data(), out.data(), kRowPixels);
-        benchmark::DoNotOptimize(out.data());
-    }
-    state.SetItemsProcessed(state.iterations() * kRowPixels);
+    const std::string file = rdz::cms::DatabaseFolder() + "/links/reseparation/space2.icc";
+    rdz::cms::ProfileHandle profile(cmsOpenProfileFromFile(file.c_str(), "r"));
+    rdz::cms::TransformHandle bare(cmsCreateTransform(
+        profile.get(), TYPE_CMYK_8, nullptr, TYPE_CMYK_8, INTENT_RELATIVE_COLORIMETRIC, 0));
+    const BenchImage& image = CachedImage(content, kRowPixels, kLinkRows, 4);
+    std::vector<unsigned char> out(static_cast<std::size_t>(kRowPixels) * 4);
+    const auto rows = [&](const std::function<void(const unsigned char*)>& convert) {
+        for (int r = 0; r < kLinkRows; ++r) {
+            convert(&image.interleaved[static_cast<std::size_t>(r) * kRowPixels * 4]);
+            benchmark::DoNotOptimize(out.data());
+        }
+    };
+    rdz::bench::Round(state, round,
+                      {{},
+                       [&] {
+                           rows([&](const unsigned char* in) {
+                               TCMS_ColTransfConvertAligned(transform, in, out.data(), kRowPixels);
+                           });
+                       }},
+                      {{}, [&] {
+                           rows([&](const unsigned char* in) {
+                               cmsDoTransform(bare.get(), in, out.data(), kRowPixels);
+                           });
+                       }});
 }
 
 }  // namespace
+
+void RegisterLinkRows(BenchContent content) {
+    rdz::bench::Rounds(benchmark::RegisterBenchmark(
+        (std::string("LinkRows/") + ContentName(content)).c_str(), LinkRows, content));
+}
 
 BENCHMARK(ComputeColourSpaceLink)->Unit(benchmark::kMillisecond);
 BENCHMARK(StoredColourSpaceLink)->Unit(benchmark::kMillisecond);
@@ -167,5 +167,3 @@ BENCHMARK(ComputeInkSavingLinkDefaultCmyk)->Unit(benchmark::kMillisecond);
 BENCHMARK(StoredInkSavingLinkDefaultCmyk)->Unit(benchmark::kMillisecond);
 BENCHMARK(ComputeInkSavingLinkPsCmyk)->Unit(benchmark::kMillisecond);
 BENCHMARK(StoredInkSavingLinkPsCmyk)->Unit(benchmark::kMillisecond);
-BENCHMARK(BareLinkLittleCms);
-BENCHMARK(LinkTransformRow);

@@ -1,20 +1,22 @@
-// The document pass's own cost: the image pass against the bare LittleCMS
-// transform over the same pixels, and the paint pass with an identity transform.
+// The document pass's own cost: the image pass (gather, transform, scatter,
+// copies) of a 6000 x 6000 CMYK image with alpha whose transform is a plain
+// LittleCMS transform, against that transform applied row by row to the same
+// pixels on one thread, in interleaved rounds (bench/BenchRounds.h), each
+// content with 1 image thread and with --threads N; and the paint pass with an
+// identity transform.
 //
-//   bench_converter --benchmark_counters_tabular=true
-//
-// ImagePass times the pass (gather, transform, scatter, copies) and, in the
-// same iteration, cmsDoTransform row by row over an image of the same size;
-// its "overhead" counter is the pass time over the bare time, minus 1.
+//   bench_converter [--threads N]
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "bench/BenchImages.h"
+#include "bench/BenchRounds.h"
 #include "converter/TColorConverter.h"
-#include "bench/BenchNoise.h"
 #include "platform/kelt/kelt_builder.h"
 
 using namespace rdz::kelt;
@@ -23,13 +25,13 @@ namespace {
 
 constexpr const char* kSourceProfile = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
 constexpr const char* kDestinationProfile = "/usr/share/color/icc/ghostscript/ps_cmyk.icc";
-constexpr int kSide = 4000;
+const int kSide = rdz::bench::ImageSide(6000);
 
 cmsHTRANSFORM MakeTransform() {
     cmsHPROFILE src = cmsOpenProfileFromFile(kSourceProfile, "r");
     cmsHPROFILE dst = cmsOpenProfileFromFile(kDestinationProfile, "r");
-    cmsHTRANSFORM t = cmsCreateTransform(src, TYPE_CMYK_8, dst, TYPE_CMYK_8,
-                                         INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsHTRANSFORM t =
+        cmsCreateTransform(src, TYPE_CMYK_8, dst, TYPE_CMYK_8, INTENT_RELATIVE_COLORIMETRIC, 0);
     cmsCloseProfile(src);
     cmsCloseProfile(dst);
     return t;
@@ -37,14 +39,14 @@ cmsHTRANSFORM MakeTransform() {
 
 /// Converts CMYK to CMYK with LittleCMS; or copies, for the paint pass.
 class BenchConverter : public TColorConverter {
-public:
+  public:
     BenchConverter(document_object_t* doc, TGeneralColorConverterOptions& options,
                    cmsHTRANSFORM transform, std::vector<inkt_t*> inputs)
         : TColorConverter(doc, options), transform_(transform), inputs_(std::move(inputs)) {}
 
     using TColorConverter::Convert;
 
-protected:
+  protected:
     int Convert(const unsigned char* in, unsigned char* out, int n, bool) override {
         if (transform_ != nullptr) {
             cmsDoTransform(transform_, in, out, static_cast<cmsUInt32Number>(n));
@@ -63,55 +65,56 @@ protected:
         return 0;
     }
 
-private:
+  private:
     cmsHTRANSFORM transform_;
     std::vector<inkt_t*> inputs_;
 };
 
-/// Seconds of cmsDoTransform over the image's interleaved pixels, row by row.
-double BareTransformSeconds(cmsHTRANSFORM transform, const std::vector<std::uint8_t>& pixels) {
-    std::vector<std::uint8_t> out(static_cast<size_t>(kSide) * 4);
-    const auto start = std::chrono::steady_clock::now();
-    for (int row = 0; row < kSide; ++row) {
-        cmsDoTransform(transform, pixels.data() + static_cast<size_t>(row) * kSide * 4, out.data(),
-                       kSide);
+/// cmsDoTransform over the image's interleaved pixels, row by row into a
+/// new image.
+void BareTransform(cmsHTRANSFORM transform, const std::vector<std::uint8_t>& pixels) {
+    // A whole output image, as the pass makes one.
+    const size_t row = static_cast<size_t>(kSide) * 4;
+    std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[row * static_cast<size_t>(kSide)]);
+    for (int y = 0; y < kSide; ++y) {
+        cmsDoTransform(transform, pixels.data() + y * row, out.get() + y * row, kSide);
     }
-    benchmark::DoNotOptimize(out.data());
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    benchmark::DoNotOptimize(out.get());
 }
 
-void ImagePass(benchmark::State& state) {
+void ImagePass(benchmark::State& state, BenchContent content) {
+    static int round = 0;
+    const int threads = static_cast<int>(state.range(0));
     cmsHTRANSFORM transform = MakeTransform();
-    const std::vector<std::uint8_t> planar = Noise(static_cast<size_t>(kSide) * kSide * 5);
-    const std::vector<std::uint8_t> interleaved = Noise(static_cast<size_t>(kSide) * kSide * 4, 2);
-    double passSeconds = 0;
-    double bareSeconds = 0;
-    for (auto _ : state) {
-        ScopedDocument doc;
-        std::vector<inkt_t*> cmyk = AddCmykInks(doc);
-        ImageSetup spec;
-        spec.inks = cmyk;
-        spec.width = kSide;
-        spec.height = kSide;
-        spec.alpha = true;
-        spec.pixels = planar;
-        AddImageDefinition(doc, spec);
-        TGeneralColorConverterOptions options;
-        BenchConverter converter(doc, options, transform, cmyk);
-
-        bareSeconds += BareTransformSeconds(transform, interleaved);
-        const auto start = std::chrono::steady_clock::now();
-        converter.Convert();
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        passSeconds += seconds;
-        state.SetIterationTime(seconds);
+    // CMYK and alpha in the document; the same CMYK interleaved for the bare side.
+    const BenchImage& pixels = CachedImage(content, kSide, kSide, 5);
+    std::vector<std::uint8_t> interleaved(static_cast<size_t>(kSide) * kSide * 4);
+    for (size_t p = 0, n = static_cast<size_t>(kSide) * kSide; p < n; ++p) {
+        std::copy_n(&pixels.interleaved[p * 5], 4, &interleaved[p * 4]);
     }
-    const double megapixels = static_cast<double>(kSide) * kSide * state.iterations() / 1e6;
-    state.counters["pass_Mpx/s"] = megapixels / passSeconds;
-    state.counters["bare_Mpx/s"] = megapixels / bareSeconds;
-    // The pass's own cost (gather, scatter, copies) relative to the transform.
-    state.counters["overhead"] = passSeconds / bareSeconds - 1.0;
+    std::unique_ptr<ScopedDocument> doc;
+    std::vector<inkt_t*> cmyk;
+    rdz::bench::Round(state, round,
+                      {[&] {
+                           doc.reset();
+                           doc = std::make_unique<ScopedDocument>();
+                           cmyk = AddCmykInks(*doc);
+                           ImageSetup spec;
+                           spec.inks = cmyk;
+                           spec.width = kSide;
+                           spec.height = kSide;
+                           spec.alpha = true;
+                           spec.pixels = pixels.planar;
+                           AddImageDefinition(*doc, spec);
+                       },
+                       [&] {
+                           TGeneralColorConverterOptions options;
+                           BenchConverter converter(*doc, options, transform, cmyk);
+                           converter.SetThreadCount(threads);
+                           converter.Convert();
+                       }},
+                      {{}, [&] { BareTransform(transform, interleaved); }});
+    doc.reset();
     cmsDeleteTransform(transform);
 }
 
@@ -139,7 +142,21 @@ void PaintPass(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(ImagePass)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-BENCHMARK(PaintPass)->Arg(1000000)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return rdz::bench::Main(argc, argv, [](int threads) {
+        for (BenchContent content : {BenchContent::Noise, BenchContent::Realistic}) {
+            auto* b = benchmark::RegisterBenchmark(
+                (std::string("ImagePass/") + ContentName(content)).c_str(), ImagePass, content);
+            rdz::bench::Rounds(b)->ArgName("threads");
+            for (int t : rdz::bench::ThreadRuns(threads)) {
+                b->Arg(t);
+            }
+        }
+        benchmark::RegisterBenchmark("PaintPass", PaintPass)
+            ->Arg(1000000)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1)
+            ->Repetitions(rdz::bench::kRounds);
+    });
+}

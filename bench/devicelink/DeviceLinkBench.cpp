@@ -1,17 +1,20 @@
 // A 6000 x 6000 CMYK image through the ICC device-link converter, against
-// LittleCMS applying the same device-link file row by row to the same pixels
-// held in one buffer, in the same iteration. "ratio" is the converter's speed
-// relative to LittleCMS (1.0: as fast).
+// LittleCMS applying the same device-link file (default flags, as a user
+// would call it: cmsCreateTransform with flags 0) row by row on one thread to
+// the same pixels, in interleaved rounds (bench/BenchRounds.h). Each content
+// (noise, realistic) runs with 1 image thread and with --threads N.
 //
-//   bench_devicelink --benchmark_counters_tabular=true
+//   bench_devicelink [--threads N] [--benchmark_filter=realistic]
 #include <benchmark/benchmark.h>
 #include <lcms2.h>
+#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
+#include <memory>
 
+#include "bench/BenchImages.h"
+#include "bench/BenchRounds.h"
 #include "devicelink/TColorConverter_IccDeviceLink.h"
-#include "bench/BenchNoise.h"
 #include "platform/cms/StandIn.h"
 #include "platform/kelt/MessageSink.h"
 #include "platform/kelt/kelt_builder.h"
@@ -21,14 +24,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kSide = 6000;
+const int kSide = rdz::bench::ImageSide(6000);
 
 fs::path MakeLink() {
-    const fs::path file = fs::temp_directory_path() / "rdz-bench-devicelink.icc";
+    const fs::path file =
+        fs::temp_directory_path() / ("rdz-bench-devicelink-" + std::to_string(getpid()) + ".icc");
     cmsHPROFILE src = cmsOpenProfileFromFile(RDZ_GS_ICC_DIR "/default_cmyk.icc", "r");
     cmsHPROFILE dst = cmsOpenProfileFromFile(RDZ_GS_ICC_DIR "/ps_cmyk.icc", "r");
-    cmsHTRANSFORM t = cmsCreateTransform(src, TYPE_CMYK_8, dst, TYPE_CMYK_8,
-                                         INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsHTRANSFORM t =
+        cmsCreateTransform(src, TYPE_CMYK_8, dst, TYPE_CMYK_8, INTENT_RELATIVE_COLORIMETRIC, 0);
     cmsHPROFILE link = cmsTransform2DeviceLink(t, 4.3, 0);
     cmsSaveProfileToFile(link, file.string().c_str());
     cmsCloseProfile(link);
@@ -38,62 +42,68 @@ fs::path MakeLink() {
     return file;
 }
 
-double LittleCmsSeconds(const fs::path& file, const std::vector<std::uint8_t>& pixels) {
+/// LittleCMS applying `file` to `pixels` (interleaved CMYK) row by row into
+/// a new image.
+void LittleCms(const fs::path& file, const std::vector<std::uint8_t>& pixels) {
     cmsHPROFILE link = cmsOpenProfileFromFile(file.string().c_str(), "r");
     cmsHTRANSFORM t = cmsCreateTransform(link, TYPE_CMYK_8, nullptr, TYPE_CMYK_8,
                                          INTENT_RELATIVE_COLORIMETRIC, 0);
-    std::vector<std::uint8_t> out(pixels.size());
+    // A whole output image, as a program that converts an image makes one.
     const size_t row = static_cast<size_t>(kSide) * 4;
-    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<std::uint8_t[]> out(new std::uint8_t[row * static_cast<size_t>(kSide)]);
     for (int y = 0; y < kSide; ++y) {
-        cmsDoTransform(t, pixels.data() + y * row, out.data() + y * row, kSide);
+        cmsDoTransform(t, pixels.data() + y * row, out.get() + y * row, kSide);
     }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    benchmark::DoNotOptimize(out.data());
+    benchmark::DoNotOptimize(out.get());
     cmsDeleteTransform(t);
     cmsCloseProfile(link);
-    return seconds;
 }
 
-void DeviceLinkImage(benchmark::State& state) {
-    const fs::path file = MakeLink();
+void DeviceLinkImage(benchmark::State& state, BenchContent content) {
+    static const fs::path file = MakeLink();
+    static int round = 0;
+    const int threads = static_cast<int>(state.range(0));
     rdz::cms::SetDatabaseFolder(RDZ_EXAMPLE_CMSDB);
-    const std::vector<std::uint8_t> pixels = Noise(static_cast<size_t>(kSide) * kSide * 4);
-    double converterSeconds = 0;
-    double littleCmsSeconds = 0;
-    for (auto _ : state) {
-        ScopedDocument doc;
-        ImageSetup image;
-        image.inks = AddCmykInks(doc, "Process", "CMYK");
-        image.width = kSide;
-        image.height = kSide;
-        image.pixels = pixels;
-        AddImageDefinition(doc, image);
-        TGeneralColorConverterOptions general;
-        TReseparateOptions options;
-        options.SetRodadazErivoSpace(true);
-        options.SetIccDeviceLink(file.string());
-        TColorConverter_IccDeviceLink converter(doc, general, options);
-
-        littleCmsSeconds += LittleCmsSeconds(file, pixels);
-        const auto start = std::chrono::steady_clock::now();
-        converter.Convert();
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        converterSeconds += seconds;
-        state.SetIterationTime(seconds);
-    }
-    const double megapixels = static_cast<double>(kSide) * kSide * state.iterations() / 1e6;
-    state.counters["converter_Mpx/s"] = megapixels / converterSeconds;
-    state.counters["lcms_Mpx/s"] = megapixels / littleCmsSeconds;
-    state.counters["ratio"] = littleCmsSeconds / converterSeconds;
+    RecordingMessageSink quiet;
+    const BenchImage& pixels = CachedImage(content, kSide, kSide, 4);
+    std::unique_ptr<ScopedDocument> doc;
+    rdz::bench::Round(state, round,
+                      {[&] {
+                           doc.reset();
+                           doc = std::make_unique<ScopedDocument>();
+                           ImageSetup image;
+                           image.inks = AddCmykInks(*doc, "Process", "CMYK");
+                           image.width = kSide;
+                           image.height = kSide;
+                           image.pixels = pixels.planar;
+                           AddImageDefinition(*doc, image);
+                       },
+                       [&] {
+                           TGeneralColorConverterOptions general;
+                           TReseparateOptions options;
+                           options.SetRodadazErivoSpace(true);
+                           options.SetIccDeviceLink(file.string());
+                           TColorConverter_IccDeviceLink converter(*doc, general, options);
+                           converter.SetThreadCount(threads);
+                           converter.Convert();
+                       }},
+                      {{}, [&] { LittleCms(file, pixels.interleaved); }});
+    doc.reset();
     rdz::cms::SetDatabaseFolder("");
-    fs::remove(file);
 }
 
 }  // namespace
 
-BENCHMARK(DeviceLinkImage)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    return rdz::bench::Main(argc, argv, [](int threads) {
+        for (BenchContent content : {BenchContent::Noise, BenchContent::Realistic}) {
+            auto* b = benchmark::RegisterBenchmark(
+                (std::string("DeviceLink/") + ContentName(content)).c_str(), DeviceLinkImage,
+                content);
+            rdz::bench::Rounds(b)->ArgName("threads");
+            for (int t : rdz::bench::ThreadRuns(threads)) {
+                b->Arg(t);
+            }
+        }
+    });
+}

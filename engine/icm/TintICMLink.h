@@ -25,7 +25,8 @@ class TintICMLink : public TintEngineLink {
     /// bitmap format" when a side has no bitmap format (three- and
     /// four-colour spaces); "Unable to preform color transform" when the
     /// colour system fails. False for a negative count or a missing buffer;
-    /// true for 0 pixels.
+    /// true for 0 pixels. Safe to call from several threads at once, as is
+    /// TransformValues (the colour system's transforms are).
     bool Transform(int numberOfPixels, const void* input, void* output) const override;
 
     /// Colours as doubles through TranslateColors, encoded as

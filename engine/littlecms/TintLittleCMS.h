@@ -13,7 +13,8 @@ class TintLittleCMSProfile;
 /// only handles opened by this engine ("Profiles do not match" otherwise)
 /// and 8 or 16 bits per sample; they hand intents 0 to 3 to LittleCMS as
 /// they are and any other value as 20. No state is kept between calls
-/// besides the module-wide error code; not thread-safe.
+/// besides the error code (one per thread); not thread-safe, except for the
+/// links' Transform and TransformValues (TintLittleCMSLink.h).
 class TintLittleCMS : public TintBaseEngine {
   public:
     /// The process-wide instance, created on first call. Not synchronised.

@@ -1,3 +1,3 @@
 #include "engine/littlecms/TintLittleCMSErrorCode.h"
 
-int g_tintLittleCMSErrorCode = 0;
+thread_local int g_tintLittleCMSErrorCode = 0;

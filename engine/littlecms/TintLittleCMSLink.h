@@ -20,7 +20,9 @@ class TintLittleCMSLink : public TintEngineLink {
 
     /// cmsDoTransform straight on the caller's buffers, no copy. True unless
     /// the count is negative, a buffer is missing for a non-zero count, or
-    /// the engine error code was set.
+    /// the engine error code (one per thread) was set. Safe to call from
+    /// several threads at once, as is TransformValues: a LittleCMS transform
+    /// keeps no state between calls.
     bool Transform(int numberOfPixels, const void* input, void* output) const override;
 
     /// For links built with 16 bits per sample; any other link throws

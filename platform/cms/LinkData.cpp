@@ -4,6 +4,8 @@
 #include <lcms2_plugin.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 #include "platform/cms/Fingerprint.h"
@@ -102,9 +104,9 @@ std::shared_ptr<const LinkAcceleration> LinkAcceleration::Create(const LinkData&
         cmsOpenProfileFromMem(link.Icc().data(), static_cast<cmsUInt32Number>(link.Icc().size())));
     if (profile) {
         const int intent = std::clamp(link.RenderingIntent() - 2, 0, 3);
+        // With LittleCMS's pixel cache, as the table path below keeps one.
         result->transform_.reset(cmsCreateTransform(profile.get(), inFormat, nullptr, outFormat,
-                                                    static_cast<cmsUInt32Number>(intent),
-                                                    cmsFLAGS_NOCACHE));
+                                                    static_cast<cmsUInt32Number>(intent), 0));
     }
     if (!result->transform_) {
         *error = "LittleCMS cannot apply the device link";
@@ -127,13 +129,53 @@ void LinkAcceleration::Convert(const unsigned char* in, unsigned char* out, int 
     cmsUInt16Number wideOut[cmsMAXCHANNELS];
     const int nIn = nIn_;
     const int nOut = nOut_;
+    // A pixel equal to the one before it (flat areas, runs in gradients)
+    // takes that pixel's result, like LittleCMS's own pixel cache; the
+    // result is a function of the pixel alone, so the bytes are the same.
+    // The last pixel is kept aside: `in` and `out` may be one buffer.
+    if (nIn == 4 && nOut == 4) {
+        // CMYK to CMYK, the usual link: a pixel compared and copied as one word.
+        std::uint32_t lastIn = 0;
+        std::uint32_t lastOut = 0;
+        bool haveLast = false;
+        for (int p = 0; p < n; ++p, in += 4, out += 4) {
+            std::uint32_t pixel;
+            std::memcpy(&pixel, in, 4);
+            if (!haveLast || pixel != lastIn) {
+                unsigned char bytes[4];
+                std::memcpy(bytes, &pixel, 4);
+                for (int c = 0; c < 4; ++c)
+                    wideIn[c] = static_cast<cmsUInt16Number>(bytes[c] * 257u);
+                lerp(wideIn, wideOut, params);
+                for (int c = 0; c < 4; ++c)
+                    bytes[c] = static_cast<unsigned char>((wideOut[c] * 65281u + 8388608u) >> 24);
+                std::memcpy(&lastOut, bytes, 4);
+                lastIn = pixel;
+                haveLast = true;
+            }
+            std::memcpy(out, &lastOut, 4);
+        }
+        return;
+    }
+    unsigned char lastIn[cmsMAXCHANNELS];
+    unsigned char lastOut[cmsMAXCHANNELS];
+    const auto inBytes = static_cast<size_t>(nIn);
+    const auto outBytes = static_cast<size_t>(nOut);
+    bool haveLast = false;
     for (int p = 0; p < n; ++p) {
-        // The 8-bit to 16-bit and back conversions of LittleCMS's formatters.
-        for (int c = 0; c < nIn; ++c)
-            wideIn[c] = static_cast<cmsUInt16Number>(in[c] * 257u);
-        lerp(wideIn, wideOut, params);
-        for (int c = 0; c < nOut; ++c) {
-            out[c] = static_cast<unsigned char>((wideOut[c] * 65281u + 8388608u) >> 24);
+        if (haveLast && std::memcmp(in, lastIn, inBytes) == 0) {
+            std::memcpy(out, lastOut, outBytes);
+        } else {
+            std::memcpy(lastIn, in, inBytes);
+            // The 8-bit to 16-bit and back conversions of LittleCMS's formatters.
+            for (int c = 0; c < nIn; ++c)
+                wideIn[c] = static_cast<cmsUInt16Number>(lastIn[c] * 257u);
+            lerp(wideIn, wideOut, params);
+            for (int c = 0; c < nOut; ++c) {
+                lastOut[c] = static_cast<unsigned char>((wideOut[c] * 65281u + 8388608u) >> 24);
+            }
+            std::memcpy(out, lastOut, outBytes);
+            haveLast = true;
         }
         in += nIn;
         out += nOut;

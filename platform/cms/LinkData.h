@@ -87,6 +87,9 @@ class LinkAcceleration {
 
     int NrInputs() const { return nIn_; }
     int NrOutputs() const { return nOut_; }
+    /// Converts `n` pixels; a pixel equal to the one before it reuses that
+    /// one's result. `in` and `out` may be the same buffer when the link has
+    /// as many outputs as inputs. Safe to call from several threads at once.
     void Convert(const unsigned char* in, unsigned char* out, int n) const;
 
   private:

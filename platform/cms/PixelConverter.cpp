@@ -28,7 +28,10 @@ TransformSet::TransformSet(Settings settings)
                 settings_.source->NrChannels() == settings_.destination->NrChannels()) {}
 
 std::uint32_t TransformSet::Flags() const {
-    std::uint32_t flags = cmsFLAGS_NOCACHE;  // rows rarely repeat a pixel; skip the check
+    // LittleCMS's pixel cache stays on: a run of equal pixels (a flat area)
+    // is computed once. It is copied for each call, so threads share the
+    // transform safely.
+    std::uint32_t flags = 0;
     if (settings_.blackPointCompensation)
         flags |= cmsFLAGS_BLACKPOINTCOMPENSATION;
     if (settings_.resolution == 2)
@@ -185,40 +188,66 @@ std::unique_ptr<PixelConverter> PixelConverter::Create(ConvertPlan plan,
     c.post_ = !p.explicits.empty() || !p.passes.empty() || p.nrOutputs != c.nrDst_ || !defaultOut;
     c.whole_ = inOrder && anyProcess && p.spots.empty() && !c.post_ && defaultIn;
 
-    const auto chunk = static_cast<std::size_t>(kChunk);
-    const auto wide = static_cast<std::size_t>(std::max(c.nrSrc_, c.nrDst_));
-    if (c.remapIn_)
-        c.inBuf_.resize(chunk * static_cast<std::size_t>(p.nrInputs));
-    c.procBuf_.resize(chunk * static_cast<std::size_t>(c.nrSrc_));
-    c.iccBuf_.resize(chunk * static_cast<std::size_t>(c.nrDst_));
-    c.packIn_.resize(chunk * wide);
-    c.packOut_.resize(chunk * wide);
-    c.mixed_.resize(chunk);
-    c.plain_.resize(chunk);
-    c.xyz_.resize(chunk * 3);
-    c.lab_.resize(chunk * 3);
-    c.colour_.resize(chunk * 3);
-    c.acc_.resize(static_cast<std::size_t>(p.nrOutputs));
+    if (!c.whole_)
+        c.spareScratch_.push_back(c.NewScratch());
     return converter;
 }
 
-void PixelConverter::Convert(const unsigned char* in, unsigned char* out, int n) {
+std::unique_ptr<PixelConverter::Scratch> PixelConverter::NewScratch() const {
+    const auto chunk = static_cast<std::size_t>(kChunk);
+    const auto wide = static_cast<std::size_t>(std::max(nrSrc_, nrDst_));
+    auto s = std::make_unique<Scratch>();
+    if (remapIn_)
+        s->inBuf.resize(chunk * static_cast<std::size_t>(plan_.nrInputs));
+    s->procBuf.resize(chunk * static_cast<std::size_t>(nrSrc_));
+    s->iccBuf.resize(chunk * static_cast<std::size_t>(nrDst_));
+    s->packIn.resize(chunk * wide);
+    s->packOut.resize(chunk * wide);
+    s->mixed.resize(chunk);
+    s->plain.resize(chunk);
+    s->xyz.resize(chunk * 3);
+    s->lab.resize(chunk * 3);
+    s->colour.resize(chunk * 3);
+    s->acc.resize(static_cast<std::size_t>(plan_.nrOutputs));
+    return s;
+}
+
+std::unique_ptr<PixelConverter::Scratch> PixelConverter::TakeScratch() const {
+    {
+        std::lock_guard<std::mutex> lock(scratchMutex_);
+        if (!spareScratch_.empty()) {
+            std::unique_ptr<Scratch> s = std::move(spareScratch_.back());
+            spareScratch_.pop_back();
+            return s;
+        }
+    }
+    return NewScratch();
+}
+
+void PixelConverter::ReturnScratch(std::unique_ptr<Scratch> scratch) const {
+    std::lock_guard<std::mutex> lock(scratchMutex_);
+    spareScratch_.push_back(std::move(scratch));
+}
+
+void PixelConverter::Convert(const unsigned char* in, unsigned char* out, int n) const {
     if (whole_) {
         // Only the source's channels, in order: one transform call for the row.
         Direct(in, out, n);
         return;
     }
+    std::unique_ptr<Scratch> scratch = TakeScratch();
     const auto nrIn = static_cast<std::size_t>(plan_.nrInputs);
     const auto nrOut = static_cast<std::size_t>(plan_.nrOutputs);
     for (int done = 0; done < n;) {
         const int count = std::min(kChunk, n - done);
         ConvertChunk(in + static_cast<std::size_t>(done) * nrIn,
-                     out + static_cast<std::size_t>(done) * nrOut, count);
+                     out + static_cast<std::size_t>(done) * nrOut, count, *scratch);
         done += count;  // never past n, so never past INT_MAX
     }
+    ReturnScratch(std::move(scratch));
 }
 
-void PixelConverter::Direct(const unsigned char* in, unsigned char* out, int n) {
+void PixelConverter::Direct(const unsigned char* in, unsigned char* out, int n) const {
     if (n <= 0)
         return;
     if (link_ != nullptr) {
@@ -230,16 +259,17 @@ void PixelConverter::Direct(const unsigned char* in, unsigned char* out, int n) 
     }
 }
 
-void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, int n) {
+void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, int n,
+                                  Scratch& scratch) const {
     const int nrIn = plan_.nrInputs;
     const unsigned char* src = in;
     if (remapIn_) {
         for (int i = 0; i < n * nrIn; ++i)
-            inBuf_[i] = inMap_[in[i]];
-        src = inBuf_.data();
+            scratch.inBuf[i] = inMap_[in[i]];
+        src = scratch.inBuf.data();
     }
 
-    unsigned char* proc = procBuf_.data();
+    unsigned char* proc = scratch.procBuf.data();
     if (!complete_)
         std::memset(proc, 0, static_cast<std::size_t>(n * nrSrc_));
     for (int ch = 0; ch < nrSrc_; ++ch) {
@@ -250,7 +280,7 @@ void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, i
             proc[p * nrSrc_ + ch] = src[p * nrIn + input];
     }
 
-    unsigned char* icc = post_ ? iccBuf_.data() : out;
+    unsigned char* icc = post_ ? scratch.iccBuf.data() : out;
     if (spotTables_.empty()) {
         Direct(proc, icc, n);
     } else {
@@ -261,9 +291,9 @@ void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, i
             for (std::size_t s = 0; !spot && s < plan_.spots.size(); ++s)
                 spot = src[p * nrIn + plan_.spots[s].input] != 0;
             if (spot) {
-                mixed_[nrMixed++] = p;
+                scratch.mixed[nrMixed++] = p;
             } else {
-                plain_[nrPlain++] = p;
+                scratch.plain[nrPlain++] = p;
             }
         }
         if (nrPlain == n) {
@@ -272,15 +302,15 @@ void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, i
             // Pixels without spot ink take the direct path, as they would in a
             // row of process inks only.
             for (int k = 0; k < nrPlain; ++k) {
-                std::memcpy(&packIn_[k * nrSrc_], &proc[plain_[k] * nrSrc_], nrSrc_);
+                std::memcpy(&scratch.packIn[k * nrSrc_], &proc[scratch.plain[k] * nrSrc_], nrSrc_);
             }
-            Direct(packIn_.data(), packOut_.data(), nrPlain);
+            Direct(scratch.packIn.data(), scratch.packOut.data(), nrPlain);
             for (int k = 0; k < nrPlain; ++k) {
-                std::memcpy(&icc[plain_[k] * nrDst_], &packOut_[k * nrDst_], nrDst_);
+                std::memcpy(&icc[scratch.plain[k] * nrDst_], &scratch.packOut[k * nrDst_], nrDst_);
             }
         }
         if (nrMixed > 0)
-            Mix(src, proc, icc, nrMixed);
+            Mix(src, proc, icc, nrMixed, scratch);
     }
 
     if (!post_)
@@ -288,7 +318,7 @@ void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, i
     const int nrOut = plan_.nrOutputs;
     for (int p = 0; p < n; ++p) {
         for (int ch = 0; ch < nrOut; ++ch)
-            acc_[ch] = ch < nrDst_ ? icc[p * nrDst_ + ch] : 0.0;
+            scratch.acc[ch] = ch < nrDst_ ? icc[p * nrDst_ + ch] : 0.0;
         const unsigned char* pixel = src + p * nrIn;
         for (const ConvertPlan::Explicit& e : plan_.explicits) {
             const int tint = pixel[e.input];
@@ -296,36 +326,37 @@ void PixelConverter::ConvertChunk(const unsigned char* in, unsigned char* out, i
                 continue;
             // Percent times tint first: exact for whole percentages.
             for (int ch = 0; ch < nrOut; ++ch)
-                acc_[ch] += e.percent[ch] * tint / 100.0;
+                scratch.acc[ch] += e.percent[ch] * tint / 100.0;
         }
         for (const ConvertPlan::Pass& pass : plan_.passes)
-            acc_[pass.output] += pixel[pass.input];
+            scratch.acc[pass.output] += pixel[pass.input];
         unsigned char* target = out + p * nrOut;
         for (int ch = 0; ch < nrOut; ++ch)
-            target[ch] = outMap_[ScaleByte(acc_[ch])];
+            target[ch] = outMap_[ScaleByte(scratch.acc[ch])];
     }
 }
 
 void PixelConverter::Mix(const unsigned char* src, const unsigned char* proc, unsigned char* icc,
-                         int n) {
+                         int n, Scratch& scratch) const {
     const int nrIn = plan_.nrInputs;
-    float* colour = colour_.data();
+    float* colour = scratch.colour.data();
     bool anyProcess = false;
     for (int ch = 0; ch < nrSrc_; ++ch)
         anyProcess = anyProcess || plan_.processInput[ch] >= 0;
     if (anyProcess) {
         for (int k = 0; k < n; ++k) {
-            std::memcpy(&packIn_[k * nrSrc_], &proc[mixed_[k] * nrSrc_], nrSrc_);
+            std::memcpy(&scratch.packIn[k * nrSrc_], &proc[scratch.mixed[k] * nrSrc_], nrSrc_);
         }
-        cmsDoTransform(toXYZ_, packIn_.data(), xyz_.data(), static_cast<cmsUInt32Number>(n));
+        cmsDoTransform(toXYZ_, scratch.packIn.data(), scratch.xyz.data(),
+                       static_cast<cmsUInt32Number>(n));
         for (int k = 0; k < n; ++k)
-            DecodeXYZ16(&xyz_[k * 3], &colour[k * 3]);
+            DecodeXYZ16(&scratch.xyz[k * 3], &colour[k * 3]);
     } else {
         for (int k = 0; k < n; ++k)
             std::memcpy(&colour[k * 3], paper_.data(), sizeof paper_);
     }
     for (int k = 0; k < n; ++k) {
-        const unsigned char* pixel = src + mixed_[k] * nrIn;
+        const unsigned char* pixel = src + scratch.mixed[k] * nrIn;
         float* c = &colour[k * 3];
         for (std::size_t s = 0; s < spotTables_.size(); ++s) {
             const int tint = pixel[plan_.spots[s].input];
@@ -338,11 +369,12 @@ void PixelConverter::Mix(const unsigned char* src, const unsigned char* proc, un
             c[1] = c[1] * scale[1] + offset[1];
             c[2] = c[2] * scale[2] + offset[2];
         }
-        labEncoder_.Encode(c, &lab_[k * 3]);
+        labEncoder_.Encode(c, &scratch.lab[k * 3]);
     }
-    cmsDoTransform(fromLab_, lab_.data(), packOut_.data(), static_cast<cmsUInt32Number>(n));
+    cmsDoTransform(fromLab_, scratch.lab.data(), scratch.packOut.data(),
+                   static_cast<cmsUInt32Number>(n));
     for (int k = 0; k < n; ++k) {
-        std::memcpy(&icc[mixed_[k] * nrDst_], &packOut_[k * nrDst_], nrDst_);
+        std::memcpy(&icc[scratch.mixed[k] * nrDst_], &scratch.packOut[k * nrDst_], nrDst_);
     }
 }
 

@@ -2,6 +2,14 @@
 // by TCMS_ColTransfInitConvert (LittleCMS transforms, per-ink tables, scratch
 // buffers), so that converting a row allocates nothing.
 //
+// Threads: PixelConverter::Convert and LinkAcceleration::Convert may run on
+// several threads at once on one object. LittleCMS's transforms are (their
+// pixel cache is copied for each call); the scratch buffers of a conversion
+// are taken from a small pool for the call, so a second thread gets buffers
+// of its own (made on first need and kept), and a single thread always reuses
+// the one set made with the converter. TransformSet is built and read by one
+// thread at a time (TCMS_ColTransfInitConvert).
+//
 // Output channels are, in order: the destination's channels (what the ICC
 // transform computes), then every other output channel (spot inks of the
 // destination process, extra output inks, kept inks), which only advanced
@@ -12,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -104,18 +113,32 @@ class PixelConverter {
                                                   std::string* error);
 
     /// Converts `n` pixels of plan.nrInputs bytes into `n` pixels of
-    /// plan.nrOutputs bytes.
-    void Convert(const unsigned char* in, unsigned char* out, int n);
+    /// plan.nrOutputs bytes. Safe to call from several threads at once.
+    void Convert(const unsigned char* in, unsigned char* out, int n) const;
 
     const std::shared_ptr<TransformSet>& Transforms() const { return transforms_; }
 
   private:
     static constexpr int kChunk = 256;
 
+    /// Buffers of one conversion call, sized for kChunk pixels.
+    struct Scratch {
+        std::vector<unsigned char> inBuf, procBuf, iccBuf, packIn, packOut;
+        std::vector<int> mixed, plain;
+        std::vector<std::uint16_t> xyz, lab;
+        std::vector<float> colour;
+        std::vector<double> acc;
+    };
+
     PixelConverter(ConvertPlan plan, std::shared_ptr<TransformSet> transforms);
-    void ConvertChunk(const unsigned char* in, unsigned char* out, int n);
-    void Direct(const unsigned char* in, unsigned char* out, int n);
-    void Mix(const unsigned char* pixels, const unsigned char* process, unsigned char* out, int n);
+    std::unique_ptr<Scratch> NewScratch() const;
+    /// A set of buffers for one call: a spare one, or a new one.
+    std::unique_ptr<Scratch> TakeScratch() const;
+    void ReturnScratch(std::unique_ptr<Scratch> scratch) const;
+    void ConvertChunk(const unsigned char* in, unsigned char* out, int n, Scratch& s) const;
+    void Direct(const unsigned char* in, unsigned char* out, int n) const;
+    void Mix(const unsigned char* pixels, const unsigned char* process, unsigned char* out, int n,
+             Scratch& s) const;
 
     ConvertPlan plan_;
     std::shared_ptr<TransformSet> transforms_;
@@ -135,12 +158,9 @@ class PixelConverter {
     std::array<float, 3> paper_{{1.0f, 1.0f, 1.0f}};
     LabEncoder labEncoder_;
 
-    // Scratch, sized once for kChunk pixels.
-    std::vector<unsigned char> inBuf_, procBuf_, iccBuf_, packIn_, packOut_;
-    std::vector<int> mixed_, plain_;
-    std::vector<std::uint16_t> xyz_, lab_;
-    std::vector<float> colour_;
-    std::vector<double> acc_;
+    // Buffers not in use by a call; one set is made with the converter.
+    mutable std::mutex scratchMutex_;
+    mutable std::vector<std::unique_ptr<Scratch>> spareScratch_;
 };
 
 }  // namespace rdz::cms

@@ -67,6 +67,10 @@ class TColTransf {
                     int inMax, int nrOutputs, int outMin, int outMax, int pixelAligned,
                     const std::function<int(void*, int, int)>& progress, const char* text,
                     void* context, TCMS::ConvertFunction convert);
+    /// Safe to call from several threads at once between InitConvert and
+    /// EndConvert, while no other member changes the strategy (a conversion
+    /// function given to InitConvert must then be safe too). Every other
+    /// member is for one thread at a time.
     int Convert(const unsigned char* in, unsigned char* out, int n);
     int SampleNeedsConvert(const int* flags) const;
     void EndConvert(bool keepCache);

@@ -101,6 +101,7 @@ cmsHTRANSFORM ColorTransformData::Build(cmsUInt32Number inputFormat, cmsUInt32Nu
 }
 
 cmsHTRANSFORM ColorTransformData::For(cmsUInt32Number inputFormat, cmsUInt32Number outputFormat) {
+    std::lock_guard<std::mutex> lock(m_mutex);
     for (const Built& built : m_built) {
         if (built.inputFormat == inputFormat && built.outputFormat == outputFormat) {
             return built.transform;

@@ -4,6 +4,7 @@
 #include <lcms2.h>
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/win32/ColorProfileData.h"
@@ -14,6 +15,7 @@ namespace rdz_win32 {
 /// Windows chooses pixel formats per call, LittleCMS per transform: the
 /// LittleCMS transform for each pair of formats is built on first use and
 /// kept. The profiles are shared, so closing their handles does no harm.
+/// For may be called from several threads at once.
 class ColorTransformData {
   public:
     /// Checks that LittleCMS can link the chain and keeps what the later
@@ -47,6 +49,7 @@ class ColorTransformData {
     std::vector<cmsBool> m_blackPointCompensation;
     std::vector<cmsFloat64Number> m_adaptationStates;
     cmsUInt32Number m_flags = 0;
+    std::mutex m_mutex;  // guards m_built
     std::vector<Built> m_built;
 };
 

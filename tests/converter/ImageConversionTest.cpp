@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/kelt/MessageSink.h"
 #include "platform/kelt/kelt_builder.h"
 #include "tests/converter/TestConverter.h"
@@ -294,4 +296,44 @@ TEST_F(ImageConversion, PlacementsFoldingToDifferentInksKeepTheirPlaneMaps) {
     EXPECT_EQ(a->planeMapUsed, 1);
     EXPECT_EQ(b->planeMapUsed, 1);
     EXPECT_EQ(def->inks[0], nullptr);
+}
+
+TEST_F(ImageConversion, PlanesInAnyOrderReachTheirChannels) {
+    // Planes Y, K, C, M into input channels C, M, Y, K; the four outputs
+    // (the inverted inputs, in channel order) come back in channel order,
+    // all kept or with one dropped.
+    ImageSetup spec;
+    spec.width = 4;
+    spec.height = 3;
+    spec.pixels = Ramp(4, 3, 4);
+    const int planeOfChannel[4] = {2, 3, 0, 1};
+    for (const std::set<int>& skipped : {std::set<int>{}, std::set<int>{1}}) {
+        SCOPED_TRACE(skipped.size());
+        ScopedDocument local;
+        std::vector<inkt_t*> inks = AddCmykInks(local);
+        ImageSetup image = spec;
+        image.inks = {inks[2], inks[3], inks[0], inks[1]};
+        ct_def_t* def = AddImageDefinition(local, image);
+        TestConverter converter(local, options);
+        converter.onInit = [&](TestConverter& c) {
+            for (inkt_t* ink : inks) {
+                c.AddInputInk(ink);
+            }
+            c.AddOutputInks(4, OutNames(4), skipped);
+        };
+        converter.pixel = Invert(4, 4);
+        converter.Convert();
+        const std::vector<std::uint8_t>& out = ImagePixels(def->internal);
+        const int planes = 4 - static_cast<int>(skipped.size());
+        for (int c = 0, k = 0; c < 4; ++c) {
+            if (skipped.count(c) != 0) {
+                continue;
+            }
+            std::vector<std::uint8_t> expected = Plane(spec.pixels, 4, 3, 4, planeOfChannel[c]);
+            for (auto& v : expected) {
+                v = static_cast<std::uint8_t>(255 - v);
+            }
+            EXPECT_EQ(Plane(out, 4, 3, planes, k++), expected) << "channel " << c;
+        }
+    }
 }
