@@ -213,11 +213,17 @@ void TColorConverter::ConvertCTDef(ct_def_t* definition) {
 
     // The source and target rows of one band (one row with one thread), and
     // the input and output pixels of a row for each thread.
+    // With helper threads there are two of each: the calling thread reads
+    // the next band and writes the previous one while the helpers convert
+    // the current one.
+    const int bandBuffers = threads > 1 ? 2 : 1;
     std::vector<unsigned char> sourceRows, targetRows;
     std::vector<RowPixels> pixels;
     try {
-        sourceRows.resize(static_cast<size_t>(bandRows) * sourceRowBytes);
-        targetRows.resize(static_cast<size_t>(bandRows) * targetRowBytes);
+        sourceRows.resize(static_cast<size_t>(bandBuffers) * static_cast<size_t>(bandRows) *
+                          sourceRowBytes);
+        targetRows.resize(static_cast<size_t>(bandBuffers) * static_cast<size_t>(bandRows) *
+                          targetRowBytes);
         pixels.resize(static_cast<size_t>(threads));
         for (RowPixels& row : pixels) {
             row.in.resize(width * nIn);
@@ -255,12 +261,24 @@ void TColorConverter::ConvertCTDef(ct_def_t* definition) {
     }
 
     std::atomic<bool> failed{false};
+    // The rows of band buffer `b`.
+    const auto bandSource = [&](int b) {
+        return sourceRows.data() + static_cast<size_t>(b) * static_cast<size_t>(bandRows) *
+                                       sourceRowBytes;
+    };
+    const auto bandTarget = [&](int b) {
+        return targetRows.data() + static_cast<size_t>(b) * static_cast<size_t>(bandRows) *
+                                       targetRowBytes;
+    };
+    // The band buffer being converted (set before its batch starts).
+    const unsigned char* convertingSource = bandSource(0);
+    unsigned char* convertingTarget = bandTarget(0);
     // Row `r` of the band, on thread `worker`: source planes into input
     // pixels, the transform, output pixels and copied planes into the target.
     const WorkerPool::Task convertRow = [&](int worker, int r) {
         const unsigned char* sourceRow =
-            sourceRows.data() + static_cast<size_t>(r) * sourceRowBytes;
-        unsigned char* targetRow = targetRows.data() + static_cast<size_t>(r) * targetRowBytes;
+            convertingSource + static_cast<size_t>(r) * sourceRowBytes;
+        unsigned char* targetRow = convertingTarget + static_cast<size_t>(r) * targetRowBytes;
         RowPixels& row = pixels[static_cast<size_t>(worker)];
         if (!everyInputFed) {
             std::fill(row.in.begin(), row.in.end(), 0);
@@ -294,30 +312,75 @@ void TColorConverter::ConvertCTDef(ct_def_t* definition) {
     };
 
     // The host image is read and written on this thread only, in row order.
-    for (int first = 0; first < height; first += bandRows) {
-        const int rows = std::min(bandRows, height - first);
+    const auto readBand = [&](int first, int rows, unsigned char* into) {
         for (int r = 0; r < rows; ++r) {
             if (CTI_getrow_line_il(source, first + r, 0, 0,
-                                   sourceRows.data() + static_cast<size_t>(r) * sourceRowBytes) !=
-                0) {
-                return;
+                                   into + static_cast<size_t>(r) * sourceRowBytes) != 0) {
+                return false;
             }
         }
-        if (threads > 1) {
-            imageWorkers->Run(rows, convertRow);
-        } else if (!convertRow(0, 0)) {
-            return;
-        }
-        if (failed.load()) {
-            return;
-        }
+        return true;
+    };
+    const auto writeBand = [&](int first, int rows, const unsigned char* from) {
         for (int r = 0; r < rows; ++r) {
             if (CTI_putrow_line_il(target.get(),
-                                   targetRows.data() + static_cast<size_t>(r) * targetRowBytes,
+                                   const_cast<unsigned char*>(from) +
+                                       static_cast<size_t>(r) * targetRowBytes,
                                    first + r, 0, 0) != 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto bandLength = [&](int first) { return std::min(bandRows, height - first); };
+
+    if (threads == 1) {
+        for (int first = 0; first < height; first += bandRows) {
+            const int rows = bandLength(first);
+            if (!readBand(first, rows, bandSource(0)) || !convertRow(0, 0) ||
+                !writeBand(first, rows, bandTarget(0))) {
                 return;
             }
         }
+        CT_set_internal(definition, target.release());
+        return;
+    }
+
+    // Band k is converted by the helpers (and by this thread once its own
+    // work is done) while this thread writes band k - 1 and reads band k + 1,
+    // so that the host's reading and writing, which cannot be shared, hides
+    // behind the conversion. Rows still go to the host in order, and every
+    // band is converted exactly as the one-thread pass converts it.
+    if (!readBand(0, bandLength(0), bandSource(0))) {
+        return;
+    }
+    for (int first = 0, band = 0; first < height; first += bandRows, ++band) {
+        const int rows = bandLength(first);
+        const int current = band % 2;
+        convertingSource = bandSource(current);
+        convertingTarget = bandTarget(current);
+        bool hostFailed = false;
+        imageWorkers->Start(rows, convertRow);
+        try {
+            if (first > 0) {
+                hostFailed = !writeBand(first - bandRows, bandRows, bandTarget(1 - current));
+            }
+            const int next = first + bandRows;
+            if (!hostFailed && next < height) {
+                hostFailed = !readBand(next, bandLength(next), bandSource(1 - current));
+            }
+        } catch (...) {
+            imageWorkers->Finish();  // the helpers use the buffers until then
+            throw;
+        }
+        imageWorkers->Finish();
+        if (hostFailed || failed.load()) {
+            return;
+        }
+    }
+    const int lastFirst = ((height - 1) / bandRows) * bandRows;
+    if (!writeBand(lastFirst, height - lastFirst, bandTarget((lastFirst / bandRows) % 2))) {
+        return;
     }
     CT_set_internal(definition, target.release());
 }

@@ -36,15 +36,12 @@ int WorkerPool::CurrentWorker() {
 }
 
 void WorkerPool::Run(int tasks, const Task& batch) {
+    Start(tasks, batch);
+    Finish();
+}
+
+void WorkerPool::Start(int tasks, const Task& batch) {
     if (tasks <= 0) {
-        return;
-    }
-    if (helpers.empty()) {
-        for (int i = 0; i < tasks; ++i) {
-            if (!batch(0, i)) {
-                return;
-            }
-        }
         return;
     }
     {
@@ -56,9 +53,30 @@ void WorkerPool::Run(int tasks, const Task& batch) {
         failedTask = tasks;
         error = nullptr;
         running = static_cast<int>(helpers.size());
-        ++generation;
+        started = true;
+        if (!helpers.empty()) {
+            ++generation;
+        }
     }
     start.notify_all();
+}
+
+void WorkerPool::Finish() {
+    if (!started) {
+        return;
+    }
+    started = false;
+    if (helpers.empty()) {
+        const Task& batch = *task;
+        const int tasks = taskCount;
+        task = nullptr;
+        for (int i = 0; i < tasks; ++i) {
+            if (!batch(0, i)) {
+                return;
+            }
+        }
+        return;
+    }
     Work(0);
     std::exception_ptr thrown;
     {

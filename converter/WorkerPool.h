@@ -48,6 +48,16 @@ class WorkerPool {
     /// tasks in order would have thrown it. Call from one thread at a time.
     void Run(int tasks, const Task& task);
 
+    /// Run in two halves, so that the calling thread can do work of its own
+    /// (reading and writing the host's image) while the helpers start on the
+    /// batch: Start hands the batch to the helpers and returns at once;
+    /// Finish takes the calling thread into the batch as worker 0 and then
+    /// behaves as the end of Run. `task` must live until Finish returns, and
+    /// every Start must be followed by a Finish before the next Start. With
+    /// no helpers, the whole batch runs in Finish.
+    void Start(int tasks, const Task& task);
+    void Finish();
+
     /// The worker index of the calling thread: 1 .. Size() - 1 on a helper of
     /// a pool, 0 on every other thread.
     static int CurrentWorker();
@@ -68,6 +78,7 @@ class WorkerPool {
     // The current batch; written under `mutex` before helpers are woken.
     const Task* task = nullptr;
     int taskCount = 0;
+    bool started = false;  // by Start, for Finish
     std::atomic<int> next{0};
     std::atomic<bool> stop{false};
     std::mutex errorMutex;

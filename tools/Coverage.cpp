@@ -49,7 +49,14 @@ ImageCoverage::~ImageCoverage() {
 
 void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* planes, int planeCount,
                             int width, bool written) {
+    // Rows pass here on the converting thread between bands: the sums run
+    // plane by plane over whole rows (loops the compiler vectorises), in
+    // integers, and become percentages once, in Finish.
     const std::size_t w = static_cast<std::size_t>(width);
+    if (pixelSums_.size() < w) {
+        pixelSums_.resize(w);
+    }
+    std::uint32_t* sums = pixelSums_.data();
     if (!written) {
         if (definition == nullptr) {
             return;
@@ -60,21 +67,31 @@ void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* pla
         Image& image = images_[definition];
         if (image.original == nullptr) {
             image.original = CT_internal_handle(const_cast<ct_def_t*>(definition));
-            for (int p = 0; p < planeCount; ++p) {
-                image.processPlanes.push_back(p < definition->nrInks &&
-                                              IsProcess(definition->inks[p]));
-            }
-        }
-        const int count = std::min(planeCount, static_cast<int>(image.processPlanes.size()));
-        for (std::size_t x = 0; x < w; ++x) {
-            unsigned sum = 0;
-            for (int p = 0; p < count; ++p) {
-                if (image.processPlanes[static_cast<std::size_t>(p)]) {
-                    sum += planes[static_cast<std::size_t>(p) * w + x];
+            for (int p = 0; p < planeCount && p < definition->nrInks; ++p) {
+                if (IsProcess(definition->inks[p])) {
+                    image.processPlanes.push_back(static_cast<std::size_t>(p));
                 }
             }
-            image.before.Add(sum * 100.0 / 255.0);
         }
+        std::fill(sums, sums + w, 0u);
+        for (std::size_t p : image.processPlanes) {
+            if (p >= static_cast<std::size_t>(planeCount)) {
+                break;
+            }
+            const unsigned char* plane = planes + p * w;
+            for (std::size_t x = 0; x < w; ++x) {
+                sums[x] += plane[x];
+            }
+        }
+        std::uint64_t total = 0;
+        std::uint32_t largest = 0;
+        for (std::size_t x = 0; x < w; ++x) {
+            total += sums[x];
+            largest = std::max(largest, sums[x]);
+        }
+        image.pixelsRead += w;
+        image.readSum += total;
+        image.readMax = std::max(image.readMax, largest);
         return;
     }
     const ct_def_t* owner = definition != nullptr ? definition : current_;
@@ -84,23 +101,21 @@ void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* pla
     Image& image = images_[owner];
     const std::size_t count = static_cast<std::size_t>(planeCount);
     if (image.planeSums.size() < count) {
-        image.planeSums.resize(count, 0.0);
-        image.leadingMax.resize(count + 1, 0.0);
+        image.planeSums.resize(count, 0);
+        image.leadingMax.resize(count + 1, 0);
     }
+    std::fill(sums, sums + w, 0u);
     for (std::size_t p = 0; p < count; ++p) {
-        unsigned long long sum = 0;
+        const unsigned char* plane = planes + p * w;
+        std::uint64_t planeSum = 0;
+        std::uint32_t largest = 0;
         for (std::size_t x = 0; x < w; ++x) {
-            sum += planes[p * w + x];
+            planeSum += plane[x];
+            sums[x] += plane[x];
+            largest = std::max(largest, sums[x]);
         }
-        image.planeSums[p] += static_cast<double>(sum);
-    }
-    for (std::size_t x = 0; x < w; ++x) {
-        unsigned leading = 0;
-        for (std::size_t p = 0; p < count; ++p) {
-            leading += planes[p * w + x];
-            image.leadingMax[p + 1] =
-                std::max(image.leadingMax[p + 1], static_cast<double>(leading));
-        }
+        image.planeSums[p] += planeSum;
+        image.leadingMax[p + 1] = std::max(image.leadingMax[p + 1], largest);
     }
     image.pixelsWritten += w;
 }
@@ -118,12 +133,16 @@ void ImageCoverage::Finish(CoverageStats* before, CoverageStats* after,
             continue;
         }
         converted->push_back(definition);
-        before->Add(image.before);
+        CoverageStats read;
+        read.count = image.pixelsRead;
+        read.sum = static_cast<double>(image.readSum) * 100.0 / 255.0;
+        read.max = image.readMax * 100.0 / 255.0;
+        before->Add(read);
         // The definition now holds the converted image: its inks say which
         // planes are process inks. They come first (the output inks, then
         // the planes kept as they were), so the largest coverage of a pixel
         // is the largest sum of its leading process planes.
-        double total = 0.0;
+        std::uint64_t total = 0;
         std::size_t leading = 0;
         bool stillLeading = true;
         for (int p = 0; p < def->nrInks && static_cast<std::size_t>(p) < image.planeSums.size();
@@ -137,7 +156,7 @@ void ImageCoverage::Finish(CoverageStats* before, CoverageStats* after,
         }
         CoverageStats stats;
         stats.count = image.pixelsWritten;
-        stats.sum = total * 100.0 / 255.0;
+        stats.sum = static_cast<double>(total) * 100.0 / 255.0;
         stats.max = image.leadingMax.empty() ? 0.0 : image.leadingMax[leading] * 100.0 / 255.0;
         after->Add(stats);
     }

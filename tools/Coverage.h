@@ -55,20 +55,25 @@ class ImageCoverage {
   private:
     struct Image {
         const cti_image_t* original = nullptr;  // the pixel image when first read
-        std::vector<bool> processPlanes;        // of the rows read
-        CoverageStats before;
+        std::vector<std::size_t> processPlanes;  // of the rows read
+        // Rows read: pixels, the sum of their process samples, the largest
+        // process sum of one pixel (samples 0..255; percent in Finish).
+        std::uint64_t pixelsRead = 0;
+        std::uint64_t readSum = 0;
+        std::uint32_t readMax = 0;
         // Rows written: per plane the sum of the samples, and per number k
         // of leading planes the largest sum of those k samples of a pixel.
         // The converted image puts its process inks first; which planes are
         // process inks is known only once the definition holds the image.
-        std::vector<double> planeSums;
-        std::vector<double> leadingMax;
+        std::vector<std::uint64_t> planeSums;
+        std::vector<std::uint32_t> leadingMax;
         std::uint64_t pixelsWritten = 0;
     };
     void Observe(const ct_def_t* definition, const unsigned char* planes, int planeCount, int width,
                  bool written);
 
     std::map<const ct_def_t*, Image> images_;
+    std::vector<std::uint32_t> pixelSums_;  // of the row being observed
     const ct_def_t* current_ = nullptr;
     rdz::kelt::RowObserverFunction previous_;
 };

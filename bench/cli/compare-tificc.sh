@@ -80,6 +80,10 @@ for content in "${contents[@]}"; do
   ratios=(); peak_t=0; peak_r=0; differing=0
   for pair in $(seq 1 "$pairs"); do
     rm -f "$work/tificc.tif" "$work/rdz.tif"
+    # The outputs of the last pair are deleted and flushed first: otherwise
+    # the program, which flushes its output to disk before putting it in
+    # place, would also wait for the discard of the deleted files.
+    sync
     if [ $((pair % 2)) -eq 1 ]; then run_tificc; run_program; else run_program; run_tificc; fi
     t=$(wall "$work/tificc.time"); r=$(wall "$work/rdz.time")
     ratio=$(awk "BEGIN { printf \"%.3f\", $r / $t }")

@@ -9,6 +9,7 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "converter/TColorConverter.h"
 #include "converter/WorkerPool.h"
@@ -299,4 +300,41 @@ TEST(WorkerPool, RunsEveryTaskOnceAndRethrowsTheLowestFailure) {
         return true;
     });
     EXPECT_EQ(7, after.load());
+}
+
+TEST(WorkerPool, StartLetsTheHelpersWorkWhileTheCallerDoesItsOwn) {
+    // The helpers take tasks between Start and Finish: the caller waits
+    // there until one task has run on a helper, then joins in Finish.
+    WorkerPool pool(2);
+    ASSERT_EQ(2, pool.Size());
+    std::vector<std::atomic<int>> runs(64);
+    std::atomic<int> onHelper{0};
+    const WorkerPool::Task task = [&](int worker, int i) {
+        onHelper += worker == 1 ? 1 : 0;
+        ++runs[static_cast<size_t>(i)];
+        return true;
+    };
+    pool.Start(64, task);
+    for (int wait = 0; wait < 5000 && onHelper.load() == 0; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_GT(onHelper.load(), 0) << "no helper ran a task before Finish";
+    pool.Finish();
+    for (const std::atomic<int>& count : runs) {
+        EXPECT_EQ(1, count.load());
+    }
+    pool.Finish();  // a Finish without a Start does nothing
+
+    // With no helpers the whole batch runs in Finish, on the caller.
+    WorkerPool alone(1);
+    std::vector<int> order;
+    const WorkerPool::Task record = [&](int worker, int i) {
+        EXPECT_EQ(0, worker);
+        order.push_back(i);
+        return true;
+    };
+    alone.Start(5, record);
+    EXPECT_TRUE(order.empty());
+    alone.Finish();
+    EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), order);
 }
