@@ -263,12 +263,12 @@ void TColorConverter::ConvertCTDef(ct_def_t* definition) {
     std::atomic<bool> failed{false};
     // The rows of band buffer `b`.
     const auto bandSource = [&](int b) {
-        return sourceRows.data() + static_cast<size_t>(b) * static_cast<size_t>(bandRows) *
-                                       sourceRowBytes;
+        return sourceRows.data() +
+               static_cast<size_t>(b) * static_cast<size_t>(bandRows) * sourceRowBytes;
     };
     const auto bandTarget = [&](int b) {
-        return targetRows.data() + static_cast<size_t>(b) * static_cast<size_t>(bandRows) *
-                                       targetRowBytes;
+        return targetRows.data() +
+               static_cast<size_t>(b) * static_cast<size_t>(bandRows) * targetRowBytes;
     };
     // The band buffer being converted (set before its batch starts).
     const unsigned char* convertingSource = bandSource(0);
@@ -276,8 +276,7 @@ void TColorConverter::ConvertCTDef(ct_def_t* definition) {
     // Row `r` of the band, on thread `worker`: source planes into input
     // pixels, the transform, output pixels and copied planes into the target.
     const WorkerPool::Task convertRow = [&](int worker, int r) {
-        const unsigned char* sourceRow =
-            convertingSource + static_cast<size_t>(r) * sourceRowBytes;
+        const unsigned char* sourceRow = convertingSource + static_cast<size_t>(r) * sourceRowBytes;
         unsigned char* targetRow = convertingTarget + static_cast<size_t>(r) * targetRowBytes;
         RowPixels& row = pixels[static_cast<size_t>(worker)];
         if (!everyInputFed) {
@@ -323,10 +322,10 @@ void TColorConverter::ConvertCTDef(ct_def_t* definition) {
     };
     const auto writeBand = [&](int first, int rows, const unsigned char* from) {
         for (int r = 0; r < rows; ++r) {
-            if (CTI_putrow_line_il(target.get(),
-                                   const_cast<unsigned char*>(from) +
-                                       static_cast<size_t>(r) * targetRowBytes,
-                                   first + r, 0, 0) != 0) {
+            if (CTI_putrow_line_il(
+                    target.get(),
+                    const_cast<unsigned char*>(from) + static_cast<size_t>(r) * targetRowBytes,
+                    first + r, 0, 0) != 0) {
                 return false;
             }
         }

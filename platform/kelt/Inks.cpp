@@ -1,11 +1,14 @@
 // The ink database: ink books, inks, merging and the ink predicates.
+#include <cstddef>
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "host/LWKeltBase.h"
 #include "host/REUSE.h"
 #include "host/kelt_db.h"
 #include "platform/common/ControlCharacters.h"
+#include "platform/kelt/InkArena.h"
 #include "platform/kelt/Records.h"
 #include "platform/kelt/kelt_builder.h"
 
@@ -17,7 +20,10 @@ const char* BookName(const inkbook_t* book) {
 }
 
 InkRec* NewInk(inkbook_t* book, const char* name) {
-    InkRec* ink = new InkRec();
+    static_assert(sizeof(InkRec) <= kInkSlotBytes && alignof(InkRec) <= alignof(std::max_align_t),
+                  "an ink record fits a slot of the ink arena");
+    void* room = AllocateInkRecord(sizeof(InkRec));
+    InkRec* ink = new (room) InkRec();
     ink->book = book;
     ink->nameText = name != nullptr ? name : "";
     ink->name = &ink->nameText[0];
@@ -77,7 +83,10 @@ inkbook_t* FindBook(const DocumentRec* document, const char* name) {
 }  // namespace
 
 void FreeInkRecord(InkRec* ink) {
-    delete ink;
+    if (ink != nullptr) {
+        ink->~InkRec();
+        ReleaseInkRecord(ink);
+    }
 }
 
 inkbook_t* AddInkBook(document_object_t* object, const char* name) {

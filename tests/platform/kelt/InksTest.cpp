@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "host/kelt_db.h"
+#include "platform/kelt/InkArena.h"
 #include "platform/kelt/MessageSink.h"
 #include "platform/kelt/kelt_builder.h"
 
@@ -196,3 +199,39 @@ TEST(KeltInks, ManyInksAreFoundByBookAndNameIgnoringCase) {
 }
 
 }  // namespace
+
+TEST(KeltInks, HandlesAscendInTheOrderInksAreCreated) {
+    if (!rdz::kelt::InkArenaAvailable()) {
+        GTEST_SKIP() << "ink records come from the general heap in this build";
+    }
+    // Whatever else the process allocates and frees in between, and after a
+    // whole document with its inks is gone, a new ink's handle is above
+    // every earlier one, so that inks ordered by handle are in creation
+    // order.
+    std::vector<std::uintptr_t> handles;
+    std::vector<std::unique_ptr<std::string>> noise;
+    for (int round = 0; round < 3; ++round) {
+        rdz::kelt::ScopedDocument doc;
+        for (int i = 0; i < 400; ++i) {
+            noise.push_back(
+                std::make_unique<std::string>(static_cast<std::size_t>(i % 97 + 40), 'x'));
+            if (i % 3 == 0) {
+                noise.erase(noise.begin());
+            }
+            inkt_t* ink =
+                i % 2 == 0
+                    ? rdz::kelt::AddInk(
+                          doc,
+                          Spot("Book",
+                               ("Spot " + std::to_string(round) + "/" + std::to_string(i)).c_str()))
+                    : INK_create(nullptr, "Loose");
+            handles.push_back(reinterpret_cast<std::uintptr_t>(ink));
+            if (i % 2 == 1) {
+                rdz::kelt::FreeInk(ink);  // a loose ink that never joined a database
+            }
+        }
+    }
+    for (std::size_t i = 1; i < handles.size(); ++i) {
+        ASSERT_LT(handles[i - 1], handles[i]) << "ink " << i;
+    }
+}
