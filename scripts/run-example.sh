@@ -44,6 +44,11 @@ echo "== The main job: the device link on the sample document and on its photo"
   -o "$out/photo.devicelink.tif"
 
 echo
+echo "== The same device link on a PDF (examples/pdf/sample.pdf), converted in place"
+"$program" convert --device-link "$out/default-to-ps.icc" "$root/examples/pdf/sample.pdf" \
+  -o "$out/sample.devicelink.pdf"
+
+echo
 echo "== What the default CMS database holds"
 "$program" list strategies
 
