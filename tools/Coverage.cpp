@@ -50,13 +50,12 @@ ImageCoverage::~ImageCoverage() {
 void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* planes, int planeCount,
                             int width, bool written) {
     // Rows pass here on the converting thread between bands: the sums run
-    // plane by plane over whole rows (loops the compiler vectorises), in
+    // plane by plane over pieces of a row (loops the compiler vectorises;
+    // pieces, so that a very wide row costs no memory of its own size), in
     // integers, and become percentages once, in Finish.
+    constexpr std::size_t kPiece = 4096;
     const std::size_t w = static_cast<std::size_t>(width);
-    if (pixelSums_.size() < w) {
-        pixelSums_.resize(w);
-    }
-    std::uint32_t* sums = pixelSums_.data();
+    std::uint32_t sums[kPiece];
     if (!written) {
         if (definition == nullptr) {
             return;
@@ -73,21 +72,24 @@ void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* pla
                 }
             }
         }
-        std::fill(sums, sums + w, 0u);
-        for (std::size_t p : image.processPlanes) {
-            if (p >= static_cast<std::size_t>(planeCount)) {
-                break;
-            }
-            const unsigned char* plane = planes + p * w;
-            for (std::size_t x = 0; x < w; ++x) {
-                sums[x] += plane[x];
-            }
-        }
         std::uint64_t total = 0;
         std::uint32_t largest = 0;
-        for (std::size_t x = 0; x < w; ++x) {
-            total += sums[x];
-            largest = std::max(largest, sums[x]);
+        for (std::size_t first = 0; first < w; first += kPiece) {
+            const std::size_t n = std::min(kPiece, w - first);
+            std::fill(sums, sums + n, 0u);
+            for (std::size_t p : image.processPlanes) {
+                if (p >= static_cast<std::size_t>(planeCount)) {
+                    break;
+                }
+                const unsigned char* plane = planes + p * w + first;
+                for (std::size_t x = 0; x < n; ++x) {
+                    sums[x] += plane[x];
+                }
+            }
+            for (std::size_t x = 0; x < n; ++x) {
+                total += sums[x];
+                largest = std::max(largest, sums[x]);
+            }
         }
         image.pixelsRead += w;
         image.readSum += total;
@@ -104,18 +106,21 @@ void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* pla
         image.planeSums.resize(count, 0);
         image.leadingMax.resize(count + 1, 0);
     }
-    std::fill(sums, sums + w, 0u);
-    for (std::size_t p = 0; p < count; ++p) {
-        const unsigned char* plane = planes + p * w;
-        std::uint64_t planeSum = 0;
-        std::uint32_t largest = 0;
-        for (std::size_t x = 0; x < w; ++x) {
-            planeSum += plane[x];
-            sums[x] += plane[x];
-            largest = std::max(largest, sums[x]);
+    for (std::size_t first = 0; first < w; first += kPiece) {
+        const std::size_t n = std::min(kPiece, w - first);
+        std::fill(sums, sums + n, 0u);
+        for (std::size_t p = 0; p < count; ++p) {
+            const unsigned char* plane = planes + p * w + first;
+            std::uint64_t planeSum = 0;
+            std::uint32_t largest = 0;
+            for (std::size_t x = 0; x < n; ++x) {
+                planeSum += plane[x];
+                sums[x] += plane[x];
+                largest = std::max(largest, sums[x]);
+            }
+            image.planeSums[p] += planeSum;
+            image.leadingMax[p + 1] = std::max(image.leadingMax[p + 1], largest);
         }
-        image.planeSums[p] += planeSum;
-        image.leadingMax[p + 1] = std::max(image.leadingMax[p + 1], largest);
     }
     image.pixelsWritten += w;
 }

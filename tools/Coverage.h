@@ -73,7 +73,6 @@ class ImageCoverage {
                  bool written);
 
     std::map<const ct_def_t*, Image> images_;
-    std::vector<std::uint32_t> pixelSums_;  // of the row being observed
     const ct_def_t* current_ = nullptr;
     rdz::kelt::RowObserverFunction previous_;
 };

@@ -2,6 +2,9 @@
 // and writes.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/kelt/kelt_builder.h"
 #include "tools/Coverage.h"
 
@@ -74,6 +77,50 @@ TEST(Coverage, ImageRowsAreCountedAsReadAndAsWrittenByTheFinalInks) {
     EXPECT_EQ(4u, after.count);
     EXPECT_NEAR((128 + 64 + 26 + 51) * 100.0 / 255.0 / 4.0, after.Mean(), 1e-9);
     EXPECT_NEAR(64 * 100.0 / 255.0 + 128 * 100.0 / 255.0, after.max, 1e-9);
+}
+
+TEST(Coverage, AWideRowIsTotalledWholeAcrossItsPieces) {
+    // A one-row image wider than the pieces the totals run in: the darkest
+    // pixel sits in the last, partial piece and every pixel counts once.
+    rdz::kelt::ScopedDocument document;
+    const std::vector<inkt_t*> cmyk = rdz::kelt::AddCmykInks(document);
+    const int width = 10007;
+    rdz::kelt::ImageSetup setup;
+    setup.inks = {cmyk[0], cmyk[3]};
+    setup.width = width;
+    setup.height = 1;
+    setup.pixels.assign(2 * static_cast<std::size_t>(width), 51);
+    setup.pixels[static_cast<std::size_t>(width) - 1] = 255;      // cyan of the last pixel
+    setup.pixels[2 * static_cast<std::size_t>(width) - 1] = 255;  // black of the last pixel
+    ct_def_t* definition = rdz::kelt::AddImageDefinition(document, setup);
+    ASSERT_NE(nullptr, definition);
+
+    CoverageStats before, after;
+    std::vector<const ct_def_t*> converted, failed;
+    {
+        ImageCoverage coverage;
+        soa_t* inks = SOA_create(2);
+        SOA_set_object(inks, 0, cmyk[0]);
+        SOA_set_object(inks, 1, cmyk[3]);
+        cti_image_t* target = CTI_create(300, 300, 0, 1, width, CTI_KIND_PLANES, 8, inks, 0, 0);
+        ASSERT_NE(nullptr, target);
+        std::vector<unsigned char> row(2 * static_cast<std::size_t>(width));
+        ASSERT_EQ(0, CTI_getrow_line_il(CT_internal_handle(definition), 0, 0, 0, row.data()));
+        std::vector<unsigned char> out(2 * static_cast<std::size_t>(width), 0);
+        out[4100] = 204;                                    // cyan, second piece
+        out[static_cast<std::size_t>(width) + 9000] = 255;  // black, third piece
+        out[static_cast<std::size_t>(width) + 4100] = 102;  // black under the cyan
+        ASSERT_EQ(0, CTI_putrow_line_il(target, out.data(), 0, 0, 0));
+        CT_set_internal(definition, target);
+        coverage.Finish(&before, &after, &converted, &failed);
+    }
+    ASSERT_EQ(1u, converted.size());
+    EXPECT_EQ(static_cast<std::uint64_t>(width), before.count);
+    EXPECT_DOUBLE_EQ(200.0, before.max);
+    EXPECT_NEAR(((width - 1) * 40.0 + 200.0) / width, before.Mean(), 1e-9);
+    EXPECT_EQ(static_cast<std::uint64_t>(width), after.count);
+    EXPECT_NEAR(306 * 100.0 / 255.0, after.max, 1e-9);
+    EXPECT_NEAR((204 + 255 + 102) * 100.0 / 255.0 / width, after.Mean(), 1e-9);
 }
 
 TEST(Coverage, AnImageThatKeptItsPixelsCountsAsFailed) {
