@@ -7,11 +7,11 @@ namespace {
 
 const char* const kMainHelp = R"(Usage: rodadazerivo COMMAND [OPTIONS]
 
-Converts the colours of prepress documents and CMYK TIFF images.
+Converts the colours of prepress documents, CMYK TIFF images and PDF files.
 
 Commands:
-  convert      convert a document (.json) or a TIFF image with one method,
-               or many inputs into a folder (-O FOLDER)
+  convert      convert a document (.json), a TIFF image or a PDF file with one
+               method, or many inputs into a folder (-O FOLDER)
   preview      draw the paints and images of a document, before and after a
                conversion
   list         list the strategies, processes, ink books or stored device
@@ -45,8 +45,10 @@ const char* const kConvertHelp =
     R"(Usage: rodadazerivo convert [--cms DIR] METHOD [OPTIONS] INPUT -o OUTPUT
        rodadazerivo convert [--cms DIR] METHOD [OPTIONS] -O FOLDER INPUT...
 
-Converts the colours of INPUT, a document (.json) or a CMYK TIFF image (.tif,
-.tiff), and writes the result to OUTPUT, a file of the same kind. The input is
+Converts the colours of INPUT, a document (.json), a CMYK TIFF image (.tif,
+.tiff) or a PDF file (.pdf, converted in place: paints, shadings and 8-bit
+images in CMYK, grey, Separation and DeviceN; RGB and Lab are left as they
+are), and writes the result to OUTPUT, a file of the same kind. The input is
 never changed; the output appears whole or not at all. A summary line says
 what was converted and how the process-ink coverage changed.
 
@@ -138,7 +140,7 @@ const char* const kPreviewHelp =
     R"(Usage: rodadazerivo preview [--cms DIR] [METHOD [OPTIONS]] INPUT -o PNG
 
 Draws the paints (one swatch each, vignettes as gradients) and the images of
-INPUT, a document (.json) or a TIFF image, into a PNG file. With a METHOD and
+INPUT, a document (.json), a TIFF image or a PDF file, into a PNG file. With a METHOD and
 its options (as for 'convert') the picture shows the document before (left)
 and after (right) that conversion; nothing else is written. Ink colours come
 from the CMS database's ink books where it knows the ink, else from the
