@@ -5,10 +5,16 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#if defined(__linux__)
+#include <fcntl.h>
+#endif
+
 namespace rdz::formats::json {
 namespace {
 
 constexpr std::size_t kFlushBytes = 1 << 20;
+/// Written bytes after which their writeback to the disk is started.
+constexpr std::uint64_t kWritebackBytes = std::uint64_t(16) << 20;
 
 bool Plain(const std::string& text) {
     for (unsigned char c : text) {
@@ -57,11 +63,31 @@ void JsonOut::Raw(const char* text, std::size_t size) {
 }
 
 void JsonOut::Flush() {
-    if (file_ != nullptr && error_ == 0 && !buffer_.empty() &&
-        std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-        error_ = errno != 0 ? errno : EIO;
+    if (file_ != nullptr && error_ == 0 && !buffer_.empty()) {
+        if (std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
+            error_ = errno != 0 ? errno : EIO;
+        } else {
+            written_ += buffer_.size();
+            StartWriteback();
+        }
     }
     buffer_.clear();
+}
+
+void JsonOut::StartWriteback() {
+    // The file is flushed to disk before it replaces the previous output.
+    // Handing the kernel what is written every few megabytes (without
+    // waiting) lets the disk work while the rest is made, so that the final
+    // flush of a large document has little left to wait for. A hint only:
+    // write errors show in the final flush.
+#if defined(__linux__)
+    if (written_ - writebackFrom_ < kWritebackBytes || std::fflush(file_) != 0) {
+        return;
+    }
+    ::sync_file_range(fileno(file_), static_cast<off_t>(writebackFrom_),
+                      static_cast<off_t>(written_ - writebackFrom_), SYNC_FILE_RANGE_WRITE);
+    writebackFrom_ = written_;
+#endif
 }
 
 void JsonOut::Indent(std::size_t depth) {

@@ -48,6 +48,7 @@ class JsonOut {
     void Raw(const char* text, std::size_t size);
     void Raw(const std::string& text) { Raw(text.data(), text.size()); }
     void Flush();
+    void StartWriteback();
     void Escaped(const std::string& text);
 
     struct Level {
@@ -55,6 +56,8 @@ class JsonOut {
         bool empty = true;
     };
     std::FILE* file_ = nullptr;
+    std::uint64_t written_ = 0;        // bytes handed to the file
+    std::uint64_t writebackFrom_ = 0;  // where the next writeback starts
     int error_ = 0;
     std::string buffer_;
     std::unique_ptr<Scalars> scalars_;  // appends to buffer_
