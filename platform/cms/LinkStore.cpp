@@ -39,7 +39,8 @@ constexpr std::uintmax_t kMaxIccSize = 256u * 1024u * 1024u;
 class FolderLock {
   public:
     FolderLock(const fs::path& folder, bool exclusive) {
-        const std::string path = (folder / ".lock").string();
+        // The system's own form of the name: wide on Windows.
+        const fs::path path = folder / ".lock";
         fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ < 0 && !exclusive)
             fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);  // a read-only database
@@ -502,6 +503,19 @@ int LinkStore::Flush() {
 
 namespace {
 
+/// What is locked for the claims on `folder` between programs: the folder
+/// itself, or on Windows, where a folder cannot be opened as a file, its
+/// ".claim" file (".lock" is the readers' and writers' lock, held while a
+/// claim is).
+int OpenForClaims(const std::string& folder) {
+#ifdef _WIN32
+    const fs::path claim = fs::path(folder) / ".claim";
+    return ::open(claim.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+#else
+    return ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
 /// The claims of this program, by product folder: one table for every store
 /// (a program may open the same database twice), since the folder locks
 /// behind them belong to the program, not to a store.
@@ -530,7 +544,7 @@ class Claims {
         }
         // Other programs: the lock on the folder, asked for again and again
         // so that one that stopped holding it cannot stop this one for ever.
-        int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int fd = OpenForClaims(folder);
         auto pause = std::chrono::milliseconds(2);
         while (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if ((errno != EWOULDBLOCK && errno != EINTR) ||

@@ -1,5 +1,5 @@
-// The POSIX file calls of the link store (open, write, fsync, flock, rename,
-// unlink) over the Windows C runtime and API, for the Windows build of the
+// The POSIX file calls of the link store (open, fsync, flock, rename, unlink)
+// over the Windows C runtime and API, for the Windows build of the
 // CMS stand-in. File names are wide there, as std::filesystem gives them.
 #pragma once
 
@@ -19,6 +19,7 @@
 #define O_DIRECTORY 0
 #define LOCK_SH 1
 #define LOCK_EX 2
+#define LOCK_NB 4
 
 inline int open(const wchar_t* path, int flags, int mode = 0) {
     return ::_wopen(path, flags, mode);
@@ -41,15 +42,19 @@ inline int fsync(int fd) {
     return ::_commit(fd);
 }
 
-/// A shared or exclusive lock on the whole file, waited for; released when
+/// A shared or exclusive lock on the whole file, waited for (or, with
+/// LOCK_NB, refused with EWOULDBLOCK when another holds it); released when
 /// the descriptor is closed.
 inline int flock(int fd, int operation) {
     const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    DWORD flags = (operation & LOCK_EX) != 0 ? LOCKFILE_EXCLUSIVE_LOCK : 0;
+    if ((operation & LOCK_NB) != 0)
+        flags |= LOCKFILE_FAIL_IMMEDIATELY;
     OVERLAPPED whole{};
-    if (handle == INVALID_HANDLE_VALUE ||
-        !LockFileEx(handle, operation == LOCK_EX ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, MAXDWORD,
-                    MAXDWORD, &whole)) {
-        errno = EBADF;
+    if (handle == INVALID_HANDLE_VALUE || !LockFileEx(handle, flags, 0, MAXDWORD, MAXDWORD, &whole)) {
+        errno = handle != INVALID_HANDLE_VALUE && GetLastError() == ERROR_LOCK_VIOLATION
+                    ? EWOULDBLOCK
+                    : EBADF;
         return -1;
     }
     return 0;

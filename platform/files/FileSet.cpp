@@ -1,23 +1,32 @@
 #include "platform/files/FileSet.h"
 
 #include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 
+#include "platform/files/Internal.h"
+
 namespace rdz::files {
+
+using detail::FolderOf;
+using detail::RemoveFile;
+
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
+#ifdef _WIN32
+
+// Windows keeps no owner and mode bits to carry over: a new file takes the
+// access rights its folder passes on, and the one bit Windows has (read only)
+// stays with the old file (MoveFileEx does not replace a read-only file).
+void KeepOwnership(int, const std::string&) {}
+
+#else
 
 mode_t CurrentUmask() {
     // umask can only be read by setting it; the lock keeps two threads from
@@ -43,7 +52,22 @@ void KeepOwnership(int fd, const std::string& like) {
     }
 }
 
+#endif  // _WIN32
+
 }  // namespace
+
+#ifdef _WIN32
+
+unsigned PermissionsFor(const std::string& like) {
+    struct _stat64 info;
+    if (!like.empty() && ::_wstat64(detail::Native(like).c_str(), &info) == 0 &&
+        (info.st_mode & _S_IFMT) == _S_IFREG) {
+        return static_cast<unsigned>(info.st_mode & 0777);
+    }
+    return 0666;
+}
+
+#else
 
 unsigned PermissionsFor(const std::string& like) {
     struct stat info;
@@ -53,6 +77,8 @@ unsigned PermissionsFor(const std::string& like) {
     }
     return static_cast<unsigned>(0666 & ~CurrentUmask());
 }
+
+#endif  // _WIN32
 
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size,
                          std::string* error) {
@@ -126,7 +152,7 @@ bool FileSet::Commit(FileError* error) {
     std::vector<std::string> folders;
     const auto undo = [this, &placed]() {
         for (const std::string& path : placed) {
-            ::unlink(path.c_str());
+            RemoveFile(path);
         }
         files_.clear();  // removes every temporary file not yet renamed
     };
@@ -171,7 +197,7 @@ bool FileSet::Commit(FileError* error) {
         if (path == mainFile || std::find(placed.begin(), placed.end(), path) != placed.end()) {
             continue;
         }
-        if (::unlink(path.c_str()) == 0 &&
+        if (RemoveFile(path) &&
             std::find(touched.begin(), touched.end(), FolderOf(path)) == touched.end()) {
             touched.push_back(FolderOf(path));
         }

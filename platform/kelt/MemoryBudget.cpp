@@ -1,5 +1,9 @@
 // The memory budget of the run's pixel memory (see kelt_builder.h).
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +17,36 @@ namespace {
 
 std::atomic<std::uint64_t> g_budget{0};
 std::atomic<std::uint64_t> g_reserved{0};
+
+#ifdef _WIN32
+
+/// The physical memory Windows reports, or 0; in a 32-bit process no more
+/// than its address space (2 GB, or 4 GB for a large-address-aware program
+/// on 64-bit Windows).
+std::uint64_t PhysicalMemory() {
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status)) {
+        return 0;
+    }
+    return status.ullTotalVirtual < status.ullTotalPhys ? status.ullTotalVirtual
+                                                        : status.ullTotalPhys;
+}
+
+/// Windows has no control groups (a job's limit is not looked at).
+std::uint64_t ControlGroupLimit() {
+    return 0;
+}
+
+#else
+
+std::uint64_t PhysicalMemory() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0
+               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
+               : 0;
+}
 
 /// The limit of the process's control group (cgroup v2, then v1), or 0
 /// when there is none or it cannot be read.
@@ -36,6 +70,8 @@ std::uint64_t ControlGroupLimit() {
     return 0;
 }
 
+#endif  // _WIN32
+
 }  // namespace
 
 void SetMemoryBudget(std::uint64_t bytes) {
@@ -47,11 +83,7 @@ std::uint64_t MemoryBudget() {
 }
 
 std::uint64_t DefaultMemoryBudget() {
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long pageSize = sysconf(_SC_PAGE_SIZE);
-    std::uint64_t physical = pages > 0 && pageSize > 0 ? static_cast<std::uint64_t>(pages) *
-                                                             static_cast<std::uint64_t>(pageSize)
-                                                       : 0;
+    std::uint64_t physical = PhysicalMemory();
     const std::uint64_t group = ControlGroupLimit();
     if (group != 0 && (physical == 0 || group < physical)) {
         physical = group;
