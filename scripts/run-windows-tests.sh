@@ -2,8 +2,9 @@
 # Builds the library for 32-bit Windows with Debian's MinGW-w64 and runs its
 # Windows tests under Wine: the engine layer (both engines, the Windows one on
 # the real mscms, the CMM preferences on the real shell and profile-file
-# functions, the device-link loader), the option records, and the converters
-# with the host stand-ins built for Windows.
+# functions, the device-link loader), the option records, the converters
+# with the host stand-ins built for Windows (the threaded image pass among
+# them), and the file helpers on the Win32 file calls.
 #
 #   bash scripts/run-windows-tests.sh
 #
@@ -12,7 +13,8 @@
 # with apt-get source (adding deb-src entries when apt has none), builds them
 # for Windows once, and keeps everything under build/windows (or
 # $RDZ_WINDOWS_BUILD): a second run rebuilds only what changed. Each run uses
-# a fresh Wine prefix in a temporary folder and needs no display.
+# a fresh Wine prefix in a temporary folder and needs no display. Builds run
+# $RDZ_WINDOWS_JOBS jobs at once (2 by default).
 # Exit status: 0 when every test passed (skips allowed), 1 otherwise.
 set -euo pipefail
 
@@ -22,8 +24,10 @@ build=${RDZ_WINDOWS_BUILD:-$root/build/windows}
 sources=$build/src
 deps=$build/deps
 toolchain=$root/cmake/toolchains/i686-w64-mingw32.cmake
-test_dirs="options;engine;converter;strategy;profile;devicelink"
-test_programs=(test_options test_engine test_converter test_strategy test_profile test_devicelink)
+jobs=${RDZ_WINDOWS_JOBS:-2}
+test_dirs="options;engine;converter;strategy;profile;devicelink;platform/files"
+test_programs=(test_options test_engine test_converter test_strategy test_profile test_devicelink
+  test_files)
 
 say() { printf '== %s\n' "$*"; }
 # Runs a command with its output in $build/logs/<name>.log, shown only when
@@ -152,7 +156,7 @@ build_deps() {
     say "building GoogleTest for Windows (/usr/src/googletest)"
     quiet googletest-configure cmake_cross -S /usr/src/googletest \
       -B "$build/deps-build/googletest" -DCMAKE_INSTALL_PREFIX="$deps" -Dgtest_disable_pthreads=ON
-    quiet googletest-build cmake --build "$build/deps-build/googletest" -j2 --target install
+    quiet googletest-build cmake --build "$build/deps-build/googletest" -j"$jobs" --target install
   fi
   if [ ! -f "$deps/lib/liblcms2.a" ] || [ ! -f "$deps/lib/libboost_filesystem.a" ]; then
     say "building LittleCMS ($(basename "$lcms2_dir")) and Boost.Filesystem for Windows"
@@ -160,7 +164,7 @@ build_deps() {
       -DCMAKE_INSTALL_PREFIX="$deps" -DLCMS2_SOURCE_DIR="$lcms2_dir" \
       -DBOOST_FILESYSTEM_SOURCE_DIR="$boost_dir/libs/filesystem/src" \
       -DBOOST_INCLUDE_DIR="$deps/include"
-    quiet libs-build cmake --build "$build/deps-build/libs" -j2 --target install
+    quiet libs-build cmake --build "$build/deps-build/libs" -j"$jobs" --target install
   fi
   echo "$stamp" >"$deps/.stamp"
 }
@@ -172,7 +176,7 @@ build_library() {
     -DRDZ_WERROR=ON -DRDZ_BUILD_BENCH=OFF -DRDZ_BUILD_TOOLS=OFF \
     -DRDZ_TEST_DIRS="$test_dirs" \
     -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$build/bin"
-  cmake --build "$build/rdz" -j2 --target "${test_programs[@]}"
+  cmake --build "$build/rdz" -j"$jobs" --target "${test_programs[@]}"
   # The compiler's runtime DLLs beside the programs, as an installation
   # would ship them.
   local gcc_dir

@@ -16,11 +16,13 @@
 // renamed are removed again, and every temporary file is removed.
 //
 // A file that replaces another keeps that file's permission bits (and, where
-// the system allows, its group); a new file gets 0666 less the umask.
+// the system allows, its group); a new file gets 0666 less the umask. On
+// Windows a file takes the access rights of its folder.
 //
 // This library is shared by the program's file formats, the CMS library's
-// link store and the preference files; it depends on the C++ and POSIX
-// libraries only.
+// link store and the preference files; it depends on the C++ library and the
+// system's file calls only (POSIX, or Win32 in the Windows build: see
+// Windows.cpp for what differs there).
 #pragma once
 
 #include <string>

@@ -64,7 +64,8 @@ class TemporaryFile {
     TemporaryFile& operator=(TemporaryFile&& other) noexcept;
 
     /// Creates a new, empty temporary file for `finalPath` in its folder, with
-    /// the permission bits `mode` (the umask does not apply), open for
+    /// the permission bits `mode` (the umask does not apply; not on Windows,
+    /// where the file takes its folder's access rights), open for
     /// writing. Installs the signal handlers (InstallSignalHandlers) first.
     /// False, with the reason in `error`, when the folder cannot be written;
     /// the object is then empty.
@@ -115,6 +116,11 @@ bool SyncFolder(const std::string& folder, std::string* error);
 /// its default action, so that writing past the file-size limit fails with
 /// EFBIG (reported by the writer) instead of killing the program with its
 /// temporary files left behind. TemporaryFile::Create calls it.
+///
+/// On Windows, where these signals do not come from outside, it installs a
+/// console control handler instead (once): Ctrl+C, Ctrl+Break, closing the
+/// console, logoff and shutdown remove the registered temporaries, then the
+/// handlers installed before it (in the end the system's) have the event.
 void InstallSignalHandlers();
 
 /// Removes every temporary file that is registered (created by a

@@ -283,7 +283,8 @@ bool TemporaryFile::MoveIntoPlace(std::string* error) {
     const NativeString to = Native(final_);
     // A reader that has the old file open without sharing its deletion (an
     // indexer, a virus scanner) holds the name for a moment: waited for up
-    // to about a second.
+    // to about a second. Windows tells that apart from a folder or a
+    // read-only file in the way only by looking at what is there.
     auto pause = std::chrono::milliseconds(10);
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExW(from.c_str(), to.c_str(),
@@ -291,7 +292,13 @@ bool TemporaryFile::MoveIntoPlace(std::string* error) {
             break;
         }
         const DWORD code = GetLastError();
-        if ((code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION) || attempt == 6) {
+        bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        if (code == ERROR_ACCESS_DENIED) {
+            const DWORD target = GetFileAttributesW(to.c_str());
+            held = target != INVALID_FILE_ATTRIBUTES &&
+                   (target & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+        }
+        if (!held || attempt == 7) {
             *error = Reason(code);
             return false;
         }

@@ -3,11 +3,17 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -18,10 +24,22 @@ namespace fs = std::filesystem;
 class Scratch {
   public:
     Scratch() {
+#ifdef _WIN32
+        std::random_device random;
+        for (int attempt = 0; attempt < 16 && folder_.empty(); ++attempt) {
+            const fs::path folder =
+                fs::temp_directory_path() / ("rdz-files-" + std::to_string(random()));
+            std::error_code ec;
+            if (fs::create_directory(folder, ec)) {
+                folder_ = folder.string();
+            }
+        }
+#else
         std::string pattern = (fs::temp_directory_path() / "rdz-files-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) {
             folder_ = pattern;
         }
+#endif
     }
     ~Scratch() {
         std::error_code ec;
@@ -55,10 +73,20 @@ inline std::string Read(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+inline long ThisProcess() {
+#ifdef _WIN32
+    return static_cast<long>(GetCurrentProcessId());
+#else
+    return static_cast<long>(getpid());
+#endif
+}
+
+#ifndef _WIN32
 inline unsigned Mode(const std::string& path) {
     struct stat info {};
     stat(path.c_str(), &info);
     return info.st_mode & 07777;
 }
+#endif
 
 }  // namespace filestest

@@ -1,10 +1,6 @@
-// Temporary files: names that tell their owner, removal when the program is
-// interrupted, and removal of those a killed program left.
+// Temporary files: names that tell their owner and fit a file name, and
+// removal of those registered while they are still open.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <csignal>
 
 #include "platform/files/Temporaries.h"
 #include "tests/platform/files/FilesTestSupport.h"
@@ -12,19 +8,6 @@
 using namespace filestest;
 
 namespace {
-
-/// Runs `body` in a child process; its exit status (128 + signal when a
-/// signal ended it).
-template <typename Body>
-int InChild(Body body) {
-    const pid_t child = fork();
-    if (child == 0) {
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
-}
 
 bool Utf8Whole(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {
@@ -43,12 +26,6 @@ bool Utf8Whole(const std::string& text) {
     return true;
 }
 
-int g_markerFd = -1;
-extern "C" void OwnHandler(int) {
-    (void)!write(g_markerFd, "x", 1);
-    _exit(42);
-}
-
 }  // namespace
 
 TEST(Temporaries, NamesTellTheOwnerAndFitAFileName) {
@@ -60,9 +37,11 @@ TEST(Temporaries, NamesTellTheOwnerAndFitAFileName) {
     EXPECT_EQ(0u, name.find(".final.json.")) << name;
     rdz::files::TemporaryOwner owner;
     ASSERT_TRUE(rdz::files::ParseTemporaryName(name, &owner)) << name;
-    EXPECT_EQ(static_cast<long>(getpid()), owner.pid);
+    EXPECT_EQ(ThisProcess(), owner.pid);
     EXPECT_EQ(rdz::files::HostTag(), owner.host);
+#ifndef _WIN32
     EXPECT_EQ(0644u, Mode(file.Path()));
+#endif
 
     rdz::files::TemporaryFile longer;
     ASSERT_TRUE(longer.Create(scratch.Path(std::string(250, 'n') + ".json"), 0600, &error))
@@ -97,87 +76,25 @@ TEST(Temporaries, LongNamesAreShortenedToAReadablePrefixAndAHash) {
     }
 }
 
-TEST(Temporaries, InterruptingTheProgramRemovesThemAndEndsItByTheSignal) {
-    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
-        Scratch scratch;
-        const int status = InChild([&] {
-            rdz::files::TemporaryFile file;
-            std::string error;
-            if (!file.Create(scratch.Path("out.json"), 0644, &error)) {
-                return 1;
-            }
-            raise(number);
-            return 2;  // not reached
-        });
-        EXPECT_EQ(128 + number, status) << number;
-        EXPECT_TRUE(scratch.Files().empty()) << number;
-    }
-}
-
-TEST(Temporaries, AProgramsOwnHandlerStillRunsAndAnIgnoredSignalStaysIgnored) {
+TEST(Temporaries, RegisteredOnesAreRemovedWhileStillOpen) {
+    // What an interruption does while another thread is still writing.
     Scratch scratch;
-    int marker[2];
-    ASSERT_EQ(0, pipe(marker));
-    int status = InChild([&] {
-        g_markerFd = marker[1];
-        std::signal(SIGTERM, &OwnHandler);
-        rdz::files::TemporaryFile file;
-        std::string error;
-        if (!file.Create(scratch.Path("out.json"), 0644, &error)) {
-            return 1;
-        }
-        raise(SIGTERM);
-        return 2;
-    });
-    EXPECT_EQ(42, status);
-    char byte = 0;
-    EXPECT_EQ(1, read(marker[0], &byte, 1));
-    close(marker[0]);
-    close(marker[1]);
-    EXPECT_TRUE(scratch.Files().empty());
+    rdz::files::TemporaryFile writing;
+    rdz::files::TemporaryFile closed;
+    rdz::files::TemporaryFile placed;
+    std::string error;
+    ASSERT_TRUE(writing.Create(scratch.Path("a.tif"), 0644, &error)) << error;
+    ASSERT_TRUE(writing.Write("half", 4, &error)) << error;
+    ASSERT_TRUE(closed.Create(scratch.Path("b.tif"), 0644, &error)) << error;
+    ASSERT_TRUE(closed.CloseDescriptor(&error)) << error;
+    ASSERT_TRUE(placed.Create(scratch.Path("c.tif"), 0644, &error)) << error;
+    ASSERT_TRUE(placed.Write("whole", 5, &error)) << error;
+    ASSERT_TRUE(placed.MoveIntoPlace(&error)) << error;
+    EXPECT_EQ(3u, scratch.Files().size());
 
-    // nohup: the signal is ignored, the program goes on and cleans up itself.
-    status = InChild([&] {
-        std::signal(SIGHUP, SIG_IGN);
-        rdz::files::TemporaryFile file;
-        std::string error;
-        if (!file.Create(scratch.Path("out.json"), 0644, &error)) {
-            return 1;
-        }
-        raise(SIGHUP);
-        return access(file.Path().c_str(), F_OK) == 0 ? 0 : 3;
-    });
-    EXPECT_EQ(0, status);
-    EXPECT_TRUE(scratch.Files().empty());
-}
-
-TEST(Temporaries, OnlyThoseOfDeadProgramsOnThisHostAreRemovedAsStale) {
-    Scratch scratch;
-    // A program killed while writing: _exit runs no destructor.
-    ASSERT_EQ(0, InChild([&] {
-                  rdz::files::TemporaryFile* file = new rdz::files::TemporaryFile();
-                  std::string error;
-                  return file->Create(scratch.Path("out.json"), 0644, &error) ? 0 : 1;
-              }));
-    ASSERT_EQ(1u, scratch.Files().size());
-    const std::string dead = scratch.Files()[0];
-
-    const std::string host = rdz::files::HostTag();
-    const std::string mine =
-        ".out.json." + std::to_string(getpid()) + "@" + host + ".0000abcd.rdz-tmp";
-    const std::string parent =
-        ".out.json." + std::to_string(getppid()) + "@" + host + ".0000abcd.rdz-tmp";
-    const std::string otherHost = dead.substr(0, dead.find('@') + 1) +
-                                  (host == "00000000" ? "11111111" : "00000000") +
-                                  dead.substr(dead.find('@') + 9);
-    for (const std::string& name : {mine, parent, otherHost, std::string(".out.json.tmp-1234")}) {
-        Write(scratch.Path(name), "");
-    }
-    EXPECT_EQ(1, rdz::files::RemoveStaleTemporaries(scratch.Folder()));
-    const std::vector<std::string> left = scratch.Files();
-    EXPECT_EQ(4u, left.size());
-    EXPECT_EQ(left.end(), std::find(left.begin(), left.end(), dead));
-    // A folder is looked at once per program.
-    Write(scratch.Path(dead), "");
-    EXPECT_EQ(0, rdz::files::RemoveStaleTemporaries(scratch.Folder()));
+    rdz::files::RemoveRegisteredTemporaries();
+    // Windows lets go of the name when the last handle goes.
+    EXPECT_TRUE(writing.CloseDescriptor(&error)) << error;
+    EXPECT_EQ(std::vector<std::string>{"c.tif"}, scratch.Files());
+    EXPECT_EQ("whole", Read(scratch.Path("c.tif")));
 }
