@@ -4,7 +4,8 @@
 # the real mscms, the CMM preferences on the real shell and profile-file
 # functions, the device-link loader), the option records, the converters
 # with the host stand-ins built for Windows (the threaded image pass among
-# them), and the file helpers on the Win32 file calls.
+# them), the file helpers on the Win32 file calls and the document database
+# stand-in.
 #
 #   bash scripts/run-windows-tests.sh
 #
@@ -25,9 +26,9 @@ sources=$build/src
 deps=$build/deps
 toolchain=$root/cmake/toolchains/i686-w64-mingw32.cmake
 jobs=${RDZ_WINDOWS_JOBS:-2}
-test_dirs="options;engine;converter;strategy;profile;devicelink;platform/files"
+test_dirs="options;engine;converter;strategy;profile;devicelink;platform/files;platform/kelt"
 test_programs=(test_options test_engine test_converter test_strategy test_profile test_devicelink
-  test_files)
+  test_files test_kelt)
 
 say() { printf '== %s\n' "$*"; }
 # Runs a command with its output in $build/logs/<name>.log, shown only when

@@ -3,9 +3,14 @@
 #   cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/i686-w64-mingw32.cmake \
 #         -DRDZ_WINDOWS_DEPS=<folder the Windows libraries were installed into>
 #
-# The POSIX thread model is used: it has std::thread and std::mutex, which the
-# Win32 thread model of GCC 12 lacks. Programs run on this machine through Wine
-# (CMAKE_CROSSCOMPILING_EMULATOR), so CTest can run the tests too.
+# The POSIX thread model (the -posix compilers) is used: its libstdc++ is built
+# with gthreads over winpthreads (_GLIBCXX_HAS_GTHREADS), so std::thread,
+# std::mutex and std::condition_variable exist, as the converter's image pass
+# and the stand-ins' link store need them. The Win32 model of GCC 12
+# (g++-mingw-w64-i686-win32) leaves _GLIBCXX_HAS_GTHREADS undefined and has
+# none of them; it gained them only in GCC 13. The price is one more DLL
+# beside the programs, libwinpthread-1.dll. Programs run on this machine
+# through Wine (CMAKE_CROSSCOMPILING_EMULATOR), so CTest can run the tests too.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 

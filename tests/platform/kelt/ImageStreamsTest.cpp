@@ -1,6 +1,10 @@
 // Streamed pixel images, the memory budget and the row observer.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <memory>
@@ -296,11 +300,22 @@ TEST(HeldPixels, FollowImagesWithoutCountingExternalPixelsTwice) {
 
 TEST(MemoryBudgetDefaults, UnlimitedUnlessSetAndTheDefaultIsHalfOfMemory) {
     EXPECT_EQ(0u, MemoryBudget());
+#ifdef _WIN32
+    // A 32-bit program cannot have more than its address space, whatever
+    // the machine has.
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof status;
+    ASSERT_TRUE(GlobalMemoryStatusEx(&status));
+    EXPECT_GT(DefaultMemoryBudget(), 0u);
+    EXPECT_LE(DefaultMemoryBudget(), status.ullTotalPhys / 2);
+    EXPECT_LE(DefaultMemoryBudget(), status.ullTotalVirtual / 2);
+#else
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
     const std::uint64_t physical = static_cast<std::uint64_t>(pages) * pageSize;
     EXPECT_GT(DefaultMemoryBudget(), 0u);
     EXPECT_LE(DefaultMemoryBudget(), physical / 2);
+#endif
     EXPECT_EQ("512 B", MemorySizeText(512));
     EXPECT_EQ("34.0 KiB", MemorySizeText(34 * 1024));
     EXPECT_EQ("4.0 GiB", MemorySizeText(std::uint64_t{4} << 30));
