@@ -16,9 +16,14 @@
 
 // Under AddressSanitizer the records stay on the heap, where it sees every
 // use after free and every leak of one.
-#if defined(__linux__) && UINTPTR_MAX > 0xffffffffu && !defined(RDZ_ADDRESS_SANITIZER)
+#if !defined(RDZ_ADDRESS_SANITIZER)
+#if defined(_WIN32)
+#include <windows.h>
+#define RDZ_INK_ARENA 1
+#elif defined(__linux__) && UINTPTR_MAX > 0xffffffffu
 #include <sys/mman.h>
 #define RDZ_INK_ARENA 1
+#endif
 #endif
 
 namespace rdz::kelt {
@@ -26,13 +31,45 @@ namespace rdz::kelt {
 #if defined(RDZ_INK_ARENA)
 namespace {
 
-// Address space only: blocks are made readable as they fill and handed back
-// (MADV_DONTNEED) when all their records are gone. 64 GiB of addresses is
-// several hundred million records over the life of a process.
+// Address space only: blocks are made usable as they fill and handed back to
+// the system when all their records are gone. 64 GiB of addresses is several
+// hundred million records over the life of a process; a 32-bit process (the
+// Windows host) sets aside 64 MiB of its 2 GiB, 262,144 records, and takes
+// any further ones from the heap.
+#if UINTPTR_MAX > 0xffffffffu
 constexpr std::size_t kReservedBytes = std::size_t(64) << 30;
+#else
+constexpr std::size_t kReservedBytes = std::size_t(64) << 20;
+#endif
 constexpr std::size_t kBlockBytes = std::size_t(64) << 10;
 constexpr std::size_t kSlotBytes = kInkSlotBytes;
 constexpr std::size_t kSlotsPerBlock = kBlockBytes / kSlotBytes;
+
+#if defined(_WIN32)
+unsigned char* ReserveRange() {
+    return static_cast<unsigned char*>(
+        ::VirtualAlloc(nullptr, kReservedBytes, MEM_RESERVE, PAGE_NOACCESS));
+}
+bool CommitBlock(unsigned char* block) {
+    return ::VirtualAlloc(block, kBlockBytes, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+}
+void DecommitBlock(unsigned char* block) {
+    ::VirtualFree(block, kBlockBytes, MEM_DECOMMIT);
+}
+#else
+unsigned char* ReserveRange() {
+    void* range = ::mmap(nullptr, kReservedBytes, PROT_NONE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return range == MAP_FAILED ? nullptr : static_cast<unsigned char*>(range);
+}
+bool CommitBlock(unsigned char* block) {
+    return ::mprotect(block, kBlockBytes, PROT_READ | PROT_WRITE) == 0;
+}
+void DecommitBlock(unsigned char* block) {
+    ::madvise(block, kBlockBytes, MADV_DONTNEED);
+    ::mprotect(block, kBlockBytes, PROT_NONE);
+}
+#endif
 
 class Arena {
   public:
@@ -42,13 +79,8 @@ class Arena {
         }
         std::lock_guard<std::mutex> lock(mutex_);
         if (base_ == nullptr && !reserveFailed_) {
-            void* range = ::mmap(nullptr, kReservedBytes, PROT_NONE,
-                                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-            if (range == MAP_FAILED) {
-                reserveFailed_ = true;
-            } else {
-                base_ = static_cast<unsigned char*>(range);
-            }
+            base_ = ReserveRange();
+            reserveFailed_ = base_ == nullptr;
         }
         if (base_ == nullptr) {
             return nullptr;
@@ -56,7 +88,7 @@ class Arena {
         if (next_ % kSlotsPerBlock == 0) {
             const std::size_t block = next_ / kSlotsPerBlock;
             if ((block + 1) * kBlockBytes > kReservedBytes ||
-                ::mprotect(base_ + block * kBlockBytes, kBlockBytes, PROT_READ | PROT_WRITE) != 0) {
+                !CommitBlock(base_ + block * kBlockBytes)) {
                 return nullptr;
             }
             live_.push_back(0);
@@ -77,8 +109,7 @@ class Arena {
         // A block that is full and empty again is never written: its pages
         // go back to the system, its addresses stay reserved.
         if (--live_[block] == 0 && next_ >= (block + 1) * kSlotsPerBlock) {
-            ::madvise(base_ + block * kBlockBytes, kBlockBytes, MADV_DONTNEED);
-            ::mprotect(base_ + block * kBlockBytes, kBlockBytes, PROT_NONE);
+            DecommitBlock(base_ + block * kBlockBytes);
         }
         return true;
     }

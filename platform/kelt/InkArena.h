@@ -24,8 +24,8 @@ void* AllocateInkRecord(std::size_t size);
 void ReleaseInkRecord(void* record);
 
 /// Whether the records come from the arena in this build (ascending
-/// addresses): 64-bit Linux, except under AddressSanitizer; elsewhere they
-/// come from the general heap.
+/// addresses): 64-bit Linux and Windows, except under AddressSanitizer;
+/// elsewhere they come from the general heap.
 bool InkArenaAvailable();
 
 }  // namespace rdz::kelt
