@@ -4,6 +4,35 @@
 
 namespace rdz::formats::pdf {
 
+namespace {
+
+/// One row: interleaved samples at `in` to planes at `out` (not overlapping).
+void RowToPlanes(const unsigned char* in, unsigned char* out, std::size_t width,
+                 const SampleTables& tables) {
+    const std::size_t components = tables.size();
+    for (std::size_t p = 0; p < components; ++p) {
+        const std::array<unsigned char, 256>& table = tables[p];
+        unsigned char* plane = out + p * width;
+        const unsigned char* sample = in + p;
+        for (std::size_t x = 0; x < width; ++x, sample += components) {
+            plane[x] = table[*sample];
+        }
+    }
+}
+
+}  // namespace
+
+void LayOutPlanes(unsigned char* samples, int width, int height, const SampleTables& tables) {
+    const std::size_t columns = static_cast<std::size_t>(width);
+    const std::size_t row = columns * tables.size();
+    std::vector<unsigned char> scratch(row);
+    for (int y = 0; y < height; ++y) {
+        unsigned char* at = samples + row * static_cast<std::size_t>(y);
+        std::copy(at, at + row, scratch.begin());
+        RowToPlanes(scratch.data(), at, columns, tables);
+    }
+}
+
 RowSink::RowSink(int width, int height, SampleTables tables,
                  std::function<void(int row, const unsigned char* planes)> row)
     : Pipeline("image rows", nullptr),
@@ -29,14 +58,7 @@ void RowSink::write(unsigned char const* data, size_t len) {
 }
 
 void RowSink::PutRow() {
-    for (std::size_t p = 0; p < components_; ++p) {
-        const std::array<unsigned char, 256>& table = tables_[p];
-        unsigned char* plane = planes_.data() + p * width_;
-        const unsigned char* in = samples_.data() + p;
-        for (std::size_t x = 0; x < width_; ++x, in += components_) {
-            plane[x] = table[*in];
-        }
-    }
+    RowToPlanes(samples_.data(), planes_.data(), width_, tables_);
     row_(rows_, planes_.data());
     ++rows_;
     filled_ = 0;
