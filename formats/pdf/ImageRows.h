@@ -40,6 +40,7 @@ class RowSink : public Pipeline {
     int height_;
     std::size_t components_;
     SampleTables tables_;
+    bool identity_;  // the tables change nothing
     std::function<void(int, const unsigned char*)> row_;
     std::vector<unsigned char> samples_;
     std::vector<unsigned char> planes_;
