@@ -158,6 +158,19 @@ void ImageStreamer::Work() {
 
 bool ImageStreamer::ReadRow(std::size_t index, int row, unsigned char* planes) {
     Entry& entry = entries_[index];
+    if (row == 0) {
+        // Only this image and the next are kept decoded: the others were
+        // read to the end, left part-way or never asked for.
+        for (std::size_t i = 0; i < entries_.size(); ++i) {
+            if (i != index && i != index + 1) {
+                entries_[i].decoding.reset();
+            }
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        jobs_.erase(std::remove_if(jobs_.begin(), jobs_.end(),
+                                   [](const auto& job) { return job.first.use_count() == 1; }),
+                    jobs_.end());
+    }
     Start(index);
     if (background_ && row == 0 && index + 1 < entries_.size()) {
         Start(index + 1);  // the next one is decoded while this one is converted
