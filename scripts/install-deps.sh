@@ -16,7 +16,7 @@ packages=(
   libgs-common
   liblcms2-utils time
   argyll
-  libqpdf-dev qpdf zlib1g-dev ghostscript poppler-utils python3-reportlab
+  libqpdf-dev qpdf zlib1g-dev libdeflate-dev ghostscript poppler-utils python3-reportlab
   clang libclang-rt-14-dev valgrind
 )
 

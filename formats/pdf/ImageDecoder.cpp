@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include <qpdf/Pl_Flate.hh>
-
 #include "formats/pdf/PdfCatalogue.h"
+#include "formats/pdf/ImageStreamer.h"
 
 namespace rdz::formats::pdf {
 namespace {
@@ -41,22 +40,7 @@ std::string ImageDecoder::Buffer() {
 }
 
 void ImageDecoder::Decode(Job& job) {
-    const std::size_t plane = static_cast<std::size_t>(job.width);
-    const std::size_t row = plane * job.tables.size();
-    try {
-        job.pixels.resize(row * static_cast<std::size_t>(job.height));
-        RowSink sink(job.width, job.height, job.tables, [&](int y, const unsigned char* planes) {
-            std::memcpy(job.pixels.data() + row * static_cast<std::size_t>(y), planes, row);
-        });
-        Pl_Flate inflate("image", &sink, Pl_Flate::a_inflate);
-        inflate.write(reinterpret_cast<const unsigned char*>(job.stored.data()), job.stored.size());
-        inflate.finish();
-        if (!sink.Complete()) {
-            job.error = "it holds fewer rows than its height";
-        }
-    } catch (const std::exception& e) {
-        job.error = std::string("its data cannot be decoded (") + e.what() + ")";
-    }
+    job.error = DecodeFlateImage(job.stored, job.width, job.height, job.tables, job.pixels);
 }
 
 void ImageDecoder::Work() {

@@ -1,4 +1,5 @@
-// Decoding images on other cores while the walk over the pages goes on.
+// Decoding small images on other cores while the walk over the pages goes on
+// (large ones are decoded while they are converted: ImageStreamer.h).
 //
 // qpdf reads a file on one thread, so the stored (compressed) data of a
 // Flate image is taken from it on the reading thread; inflating it and laying

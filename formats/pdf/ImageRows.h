@@ -15,6 +15,10 @@ namespace rdz::formats::pdf {
 /// plane (Decode array applied, grey inverted).
 using SampleTables = std::vector<std::array<unsigned char, 256>>;
 
+/// Turns `height` rows of decoded samples (pixels interleaved, as in the
+/// PDF) at `samples` into rows of planes through the tables, in place.
+void LayOutPlanes(unsigned char* samples, int width, int height, const SampleTables& tables);
+
 /// Receives decoded samples (pixels interleaved) and hands over each whole
 /// row with its components one plane after the other, through the tables.
 /// Samples past the last row are ignored.
@@ -36,6 +40,7 @@ class RowSink : public Pipeline {
     int height_;
     std::size_t components_;
     SampleTables tables_;
+    bool identity_;  // the tables change nothing
     std::function<void(int, const unsigned char*)> row_;
     std::vector<unsigned char> samples_;
     std::vector<unsigned char> planes_;

@@ -81,12 +81,13 @@ std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definiti
     const std::size_t stride = width * static_cast<std::size_t>(CTI_nplanes(image));
     const std::vector<int> planes = ComponentPlanes(target, definition);
     const std::size_t n = planes.size();
-    std::vector<unsigned char> row(width * n, 0);
-    ImageDeflater deflater(predict);
+    const std::size_t rowBytes = width * n;
+    ImageDeflater deflater(rowBytes * static_cast<std::size_t>(definition->height));
     for (std::size_t y = 0; y < static_cast<std::size_t>(definition->height); ++y) {
         const std::uint8_t* source = pixels.data() + y * stride;
+        unsigned char* row = deflater.Next(rowBytes);
         for (std::size_t j = 0; j < n; ++j) {
-            unsigned char* out = row.data() + j;
+            unsigned char* out = row + j;
             if (planes[j] < 0) {
                 for (std::size_t x = 0; x < width; ++x, out += n) {
                     *out = 0;
@@ -106,7 +107,6 @@ std::string CompressedPixels(const TargetSpace& target, const ct_def_t* definiti
                 }
             }
         }
-        deflater.Write(row.data(), row.size());
     }
     return deflater.Finish();
 }

@@ -9,6 +9,7 @@
 #include "formats/pdf/ContentTokens.h"
 #include "formats/pdf/ImageDecoder.h"
 #include "formats/pdf/ImageRows.h"
+#include "formats/pdf/ImageStreamer.h"
 #include "formats/pdf/PdfObjects.h"
 #include "formats/pdf/StreamData.h"
 
@@ -191,6 +192,32 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
         setup.width = width;
         setup.height = height;
         setup.alpha = alpha;
+        record.storedBytes =
+            source.isInline
+                ? source.inlineData.size()
+                : static_cast<std::size_t>(std::max(0, IntegerOf(dict.getKey("/Length"), 0)));
+        SampleTables tables = MakeSampleTables(*space, NumbersOf(dict.getKey("/Decode")));
+        // Flate images, the common kind, are inflated on other cores: large
+        // ones while they are converted, small ones now.
+        const std::vector<std::string> filters = FilterNames(dict.getKey("/Filter"));
+        QPDFObjectHandle parameters = dict.getKey("/DecodeParms");
+        const bool flate = !alpha && !source.isInline && filters.size() == 1 &&
+                           filters[0] == "/FlateDecode" &&
+                           IntegerOf(KeyOf(parameters, "/Predictor"), 1) <= 1;
+        if (flate && bytes >= kStreamedImageBytes) {
+            record.definition =
+                c.streamer->Add(c.slots.Document(), setup, source.stream, std::move(tables), where);
+            if (record.definition == nullptr) {
+                throw InputError(c.file + ": " + where + ": not enough memory for its pixels");
+            }
+            c.streamedBytes += bytes;
+            LAY_set_name(record.definition, where.c_str());
+            rdz::kelt::AddImagePlacement(c.slots.PageLayer(page), record.definition);
+            record.read = CT_internal_handle(record.definition);
+            c.images.push_back(std::move(record));
+            use.image = static_cast<int>(c.images.size()) - 1;
+            return use;
+        }
         try {
             record.definition = rdz::kelt::AddImageDefinition(c.slots.Document(), setup);
         } catch (const rdz::kelt::MemoryBudgetExceeded& error) {
@@ -199,18 +226,8 @@ ImageUse ReadSource(PdfCatalogue& c, const Source& source, QPDFObjectHandle reso
         if (record.definition == nullptr) {
             throw InputError(c.file + ": " + where + ": not enough memory for its pixels");
         }
-        record.storedBytes =
-            source.isInline
-                ? source.inlineData.size()
-                : static_cast<std::size_t>(std::max(0, IntegerOf(dict.getKey("/Length"), 0)));
-        SampleTables tables = MakeSampleTables(*space, NumbersOf(dict.getKey("/Decode")));
-        // Flate images, the common kind, are inflated on other cores.
-        const std::vector<std::string> filters = FilterNames(dict.getKey("/Filter"));
-        QPDFObjectHandle parameters = dict.getKey("/DecodeParms");
         std::string stored = c.decoder->Buffer();
-        if (!alpha && !source.isInline && filters.size() == 1 && filters[0] == "/FlateDecode" &&
-            IntegerOf(KeyOf(parameters, "/Predictor"), 1) <= 1 &&
-            StoredData(source.stream, kMaxStoredImageBytes, &stored)) {
+        if (flate && StoredData(source.stream, kMaxStoredImageBytes, &stored)) {
             LAY_set_name(record.definition, where.c_str());
             c.images.push_back(std::move(record));
             use.image = static_cast<int>(c.images.size()) - 1;

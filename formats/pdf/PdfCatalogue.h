@@ -27,6 +27,7 @@ namespace rdz::formats::pdf {
 constexpr std::size_t kMaxContentBytes = std::size_t{256} << 20;
 
 class ImageDecoder;
+class ImageStreamer;
 
 struct PdfCatalogue {
     PdfCatalogue(document_object_t* document, const InkBooks& books);
@@ -47,6 +48,11 @@ struct PdfCatalogue {
     std::set<QPDFObjGen> imagesSeen;  // image XObjects read (or left)
     /// Decodes images on other cores; Finish() before using them.
     std::unique_ptr<ImageDecoder> decoder;
+    /// Large Flate images, decoded while they are converted.
+    std::unique_ptr<ImageStreamer> streamer;
+    /// Pixel bytes of the streamed images: they count against the memory
+    /// budget as if they were held, as the images they are converted into are.
+    std::uint64_t streamedBytes = 0;
 
     /// Throws InputError naming the file and `what` when `bytes` more of
     /// image memory do not fit what is left of the run's memory budget, so

@@ -10,6 +10,7 @@
 #include "formats/pdf/ContentWalker.h"
 #include "formats/pdf/ImageCompressor.h"
 #include "formats/pdf/ImageDecoder.h"
+#include "formats/pdf/ImageStreamer.h"
 #include "formats/pdf/Images.h"
 #include "formats/pdf/OutputSpaces.h"
 #include "formats/pdf/PdfCatalogue.h"
@@ -50,6 +51,9 @@ class PdfDocument : public FormatDocument {
         for (const std::string& warning : c.notes.Warnings(path)) {
             KELTIO_Warning("%s", warning.c_str());
         }
+        warningsGiven_ = c.notes.WarningCount();
+        // The conversion will want the first large image first.
+        c.streamer->StartFirst();
     }
 
     ~PdfDocument() override { StopWatching(); }
@@ -87,6 +91,11 @@ class PdfDocument : public FormatDocument {
                           const WriteSettings& settings) {
         PdfCatalogue& c = *catalogue_;
         StopWatching();
+        // Images whose data turned out damaged when they were converted.
+        for (const std::string& warning : c.notes.WarningsFrom(warningsGiven_, c.file)) {
+            KELTIO_Warning("%s", warning.c_str());
+        }
+        warningsGiven_ = c.notes.WarningCount();
         if (!spaces_) {
             Prepare(settings);
         }
@@ -176,6 +185,7 @@ class PdfDocument : public FormatDocument {
     std::unique_ptr<ImageCompressor> compressor_;
     rdz::kelt::RowProgressFunction previous_;
     bool watching_ = false;
+    std::size_t warningsGiven_ = 0;  // the catalogue's warnings said so far
 };
 
 }  // namespace

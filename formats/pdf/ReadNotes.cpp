@@ -21,6 +21,15 @@ void ReadNotes::Warn(const std::string& text) {
     }
 }
 
+std::vector<std::string> ReadNotes::WarningsFrom(std::size_t first,
+                                                const std::string& file) const {
+    std::vector<std::string> out;
+    for (std::size_t i = first; i < warnings_.size(); ++i) {
+        out.push_back(file + ": " + warnings_[i]);
+    }
+    return out;
+}
+
 std::vector<std::string> ReadNotes::Warnings(const std::string& file) const {
     std::vector<std::string> out;
     for (const std::string& warning : warnings_) {

@@ -21,6 +21,10 @@ class ReadNotes {
     /// that are not inks; `file` starts each.
     std::vector<std::string> Warnings(const std::string& file) const;
     const std::vector<LeftAlone>& Left() const { return left_; }
+    /// How many warnings of their own were given so far.
+    std::size_t WarningCount() const { return warnings_.size(); }
+    /// The warnings of their own from the `first`-th on; `file` starts each.
+    std::vector<std::string> WarningsFrom(std::size_t first, const std::string& file) const;
 
   private:
     std::vector<std::string> warnings_;

@@ -1,8 +1,11 @@
 #include "formats/pdf/StreamData.h"
 
+#include <algorithm>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <qpdf/Pl_Flate.hh>
 #include <qpdf/Pl_String.hh>
@@ -111,46 +114,102 @@ std::string FlateWriter::Finish() {
     return std::move(pipes_->out);
 }
 
-struct ImageDeflater::Stream {
-    z_stream z{};
-};
+namespace {
 
-ImageDeflater::ImageDeflater(bool predicted) : stream_(std::make_unique<Stream>()) {
-    if (deflateInit2(&stream_->z, 1, Z_DEFLATED, 15, 8, predicted ? Z_RLE : Z_DEFAULT_STRATEGY) !=
-        Z_OK) {
-        throw std::bad_alloc();
+std::mutex g_buffersLock;
+std::vector<std::vector<unsigned char>> g_buffers;
+
+/// Buffers kept for TakeBuffer: as many as images are decoded or compressed
+/// at once.
+constexpr std::size_t kKeptBuffers = 4;
+
+}  // namespace
+
+std::vector<unsigned char> TakeBuffer(std::size_t size) {
+    std::vector<unsigned char> buffer;
+    {
+        std::lock_guard<std::mutex> guard(g_buffersLock);
+        // The smallest that is large enough.
+        auto best = g_buffers.end();
+        for (auto it = g_buffers.begin(); it != g_buffers.end(); ++it) {
+            if (it->capacity() >= size &&
+                (best == g_buffers.end() || it->capacity() < best->capacity())) {
+                best = it;
+            }
+        }
+        if (best != g_buffers.end()) {
+            buffer = std::move(*best);
+            g_buffers.erase(best);
+        }
+    }
+    buffer.resize(size);
+    return buffer;
+}
+
+void GiveBack(std::vector<unsigned char>&& buffer) {
+    if (buffer.capacity() == 0) {
+        return;
+    }
+    std::vector<unsigned char> dropped;
+    std::lock_guard<std::mutex> guard(g_buffersLock);
+    if (g_buffers.size() < kKeptBuffers) {
+        g_buffers.push_back(std::move(buffer));
+        return;
+    }
+    // Keep the largest ones.
+    auto smallest = std::min_element(g_buffers.begin(), g_buffers.end(),
+                                     [](const auto& a, const auto& b) {
+                                         return a.capacity() < b.capacity();
+                                     });
+    if (smallest->capacity() < buffer.capacity()) {
+        dropped = std::move(*smallest);
+        *smallest = std::move(buffer);
     }
 }
 
+ImageDeflater::ImageDeflater(std::size_t size) : samples_(TakeBuffer(size)) {}
+
 ImageDeflater::~ImageDeflater() {
-    deflateEnd(&stream_->z);
+    GiveBack(std::move(samples_));
 }
 
-void ImageDeflater::Run(int flush) {
-    unsigned char buffer[1 << 16];
-    z_stream& z = stream_->z;
-    do {
-        z.next_out = buffer;
-        z.avail_out = sizeof buffer;
-        const int result = deflate(&z, flush);
-        if (result == Z_STREAM_ERROR) {
-            throw std::runtime_error("zlib cannot compress the image");
-        }
-        out_.append(reinterpret_cast<const char*>(buffer), sizeof buffer - z.avail_out);
-    } while (z.avail_out == 0 || (flush == Z_FINISH && z.avail_in > 0));
-}
-
-void ImageDeflater::Write(const unsigned char* data, std::size_t size) {
-    z_stream& z = stream_->z;
-    z.next_in = const_cast<unsigned char*>(data);
-    z.avail_in = static_cast<uInt>(size);
-    Run(Z_NO_FLUSH);
+unsigned char* ImageDeflater::Next(std::size_t size) {
+    if (size > samples_.size() - filled_) {
+        throw std::logic_error("more image samples than announced");
+    }
+    unsigned char* at = samples_.data() + filled_;
+    filled_ += size;
+    return at;
 }
 
 std::string ImageDeflater::Finish() {
-    stream_->z.avail_in = 0;
-    Run(Z_FINISH);
-    return std::move(out_);
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
+        libdeflate_alloc_compressor(1), libdeflate_free_compressor);
+    if (!compressor) {
+        throw std::bad_alloc();
+    }
+    std::vector<unsigned char> out =
+        TakeBuffer(libdeflate_zlib_compress_bound(compressor.get(), filled_));
+    const std::size_t size = libdeflate_zlib_compress(compressor.get(), samples_.data(), filled_,
+                                                      out.data(), out.size());
+    std::string compressed(reinterpret_cast<const char*>(out.data()), size);
+    GiveBack(std::move(out));
+    if (size == 0) {
+        throw std::runtime_error("the image cannot be compressed");
+    }
+    return compressed;
+}
+
+bool InflateExactly(const std::string& stored, unsigned char* out, std::size_t size) {
+    std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    if (!decompressor) {
+        return false;
+    }
+    std::size_t got = 0;
+    return libdeflate_zlib_decompress(decompressor.get(), stored.data(), stored.size(), out, size,
+                                      &got) == LIBDEFLATE_SUCCESS &&
+           got == size;
 }
 
 }  // namespace rdz::formats::pdf

@@ -8,6 +8,7 @@
 
 #include "formats/Errors.h"
 #include "formats/pdf/PdfFormat.h"
+#include "platform/kelt/ImageStreams.h"
 #include "platform/kelt/kelt_builder.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/formats/pdf/PdfTestSupport.h"
@@ -248,6 +249,56 @@ TEST_F(PdfRead, FlateImagesAreDecodedOnOtherCoresInTheirOrder) {
     EXPECT_NE(read.Warnings()[0].find("is left as it is: its data cannot be decoded"),
               std::string::npos)
         << read.Warnings()[0];
+}
+
+TEST_F(PdfRead, LargeFlateImagesAreDecodedOnlyWhenTheirRowsAreAskedFor) {
+    // Grey (black ink, inverted) and CMYK with a Decode array, each over
+    // 1 MiB of samples; the rows come out as planes through the same tables
+    // as a small image's, in any order asked for.
+    TestPdf pdf;
+    std::string grey(1100 * 1000, '\0');
+    for (std::size_t i = 0; i < grey.size(); ++i) {
+        grey[i] = static_cast<char>(i * 7 % 251);
+    }
+    std::string cmyk(600 * 450 * 4, '\0');
+    for (std::size_t i = 0; i < cmyk.size(); ++i) {
+        cmyk[i] = static_cast<char>(i / 4 % 256 + i % 4 * 50);
+    }
+    QPDFObjectHandle g = pdf.FlateStream(
+        grey,
+        "<< /Type /XObject /Subtype /Image /Width 1100 /Height 1000 /BitsPerComponent 8 "
+        "/ColorSpace /DeviceGray >>");
+    QPDFObjectHandle k = pdf.FlateStream(
+        cmyk,
+        "<< /Type /XObject /Subtype /Image /Width 600 /Height 450 /BitsPerComponent 8 "
+        "/ColorSpace /DeviceCMYK /Decode [1 0 0 1 0 1 0 1] >>");
+    pdf.AddPage("/G Do /K Do",
+                "<< /XObject << /G " + g.unparse() + " /K " + k.unparse() + " >> >>");
+    const std::uint64_t held = rdz::kelt::HeldPixelBytes();
+    ReadPdf read = Read(Save(pdf));
+    EXPECT_TRUE(read.Warnings().empty());
+    const std::vector<ct_def_t*> definitions = rdz::kelt::ImageDefinitions(read.Doc());
+    ASSERT_EQ(definitions.size(), 2u);
+    EXPECT_EQ(rdz::kelt::StorageOf(definitions[0]->internal), rdz::kelt::PixelStorage::Source);
+    EXPECT_EQ(rdz::kelt::StorageOf(definitions[1]->internal), rdz::kelt::PixelStorage::Source);
+    EXPECT_EQ(rdz::kelt::HeldPixelBytes(), held);
+
+    // A row from the middle first, then the whole image.
+    std::vector<unsigned char> row(600 * 4);
+    ASSERT_EQ(rdz::kelt::ReadImageRow(definitions[1]->internal, 200, row.data()), 0);
+    for (std::size_t x = 0; x < 600; ++x) {
+        const std::size_t i = (200 * 600 + x) * 4;
+        EXPECT_EQ(row[x], 255 - static_cast<unsigned char>(cmyk[i])) << x;
+        EXPECT_EQ(row[600 + x], static_cast<unsigned char>(cmyk[i + 1])) << x;
+        EXPECT_EQ(row[1800 + x], static_cast<unsigned char>(cmyk[i + 3])) << x;
+    }
+    const std::vector<std::uint8_t>& planes = rdz::kelt::ImagePixels(definitions[0]->internal);
+    ASSERT_EQ(planes.size(), grey.size());
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < grey.size(); ++i) {
+        wrong += planes[i] != 255 - static_cast<unsigned char>(grey[i]) ? 1 : 0;
+    }
+    EXPECT_EQ(wrong, 0u);
 }
 
 TEST_F(PdfRead, AnImageLargerThanTheMemoryLeftIsRefusedBeforeDecoding) {
