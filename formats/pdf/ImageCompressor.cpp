@@ -52,6 +52,8 @@ void ImageCompressor::Add(ImageRecord& record) {
     job.record = &record;
     job.target = &spaces_.For(std::vector<inkt_t*>(
         record.definition->inks, record.definition->inks + record.definition->nrInks));
+    job.layout.kind = job.target->kind;
+    job.layout.colorants = job.target->colorants;
     {
         std::lock_guard<std::mutex> guard(lock_);
         jobs_.push_back(std::move(job));
@@ -81,7 +83,7 @@ void ImageCompressor::Work() {
         std::string compressed;
         std::exception_ptr failure;
         try {
-            compressed = CompressedPixels(*job->target, job->record->definition, true);
+            compressed = CompressedPixels(job->layout, job->record->definition, true);
         } catch (...) {
             failure = std::current_exception();
         }

@@ -16,12 +16,10 @@
 #include <thread>
 #include <vector>
 
+#include "formats/pdf/OutputSpaces.h"
 #include "formats/pdf/PdfCatalogue.h"
 
 namespace rdz::formats::pdf {
-
-class OutputSpaces;
-struct TargetSpace;
 
 class ImageCompressor {
   public:
@@ -40,6 +38,9 @@ class ImageCompressor {
     struct Result {
         ImageRecord* record = nullptr;
         const TargetSpace* target = nullptr;
+        // What the compressing thread reads of the space: a copy, since the
+        // converting thread may update the shared one meanwhile.
+        TargetSpace layout;
         std::string compressed;
     };
     /// Compresses every converted image XObject not done yet, waits for all,
