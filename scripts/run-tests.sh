@@ -5,7 +5,9 @@
 #                  processes they start included
 #   build/asan     AddressSanitizer + UndefinedBehaviorSanitizer
 #   build/tsan     with RDZ_TSAN=1 only: ThreadSanitizer, the threaded and
-#                  concurrency tests (the suites that hold them)
+#                  concurrency tests (the suites that hold them) and the PDF
+#                  tests (images are decoded and compressed beside the
+#                  conversion)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,7 +30,7 @@ if [ "${RDZ_TSAN:-0}" = 1 ]; then
   cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRDZ_WERROR=ON \
         -DRDZ_SANITIZE=thread -DRDZ_BUILD_BENCH=OFF
   cmake --build build/tsan -j "$jobs" --target test_converter test_strategy test_profile \
-        test_devicelink test_cms test_engine rdz_example_cmsdb
+        test_devicelink test_cms test_engine test_formats_pdf rodadazerivo_cli rdz_example_cmsdb
   TSAN_OPTIONS=halt_on_error=1 \
-    ctest --test-dir build/tsan --output-on-failure -j "$jobs" -R 'Threaded|WorkerPool|Concurren'
+    ctest --test-dir build/tsan --output-on-failure -j "$jobs" -R 'Threaded|WorkerPool|Concurren|PdfRead|PdfConversion'
 fi
