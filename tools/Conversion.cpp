@@ -577,6 +577,7 @@ void RunConversion(document_object_t* document, ConversionRequest& request, Data
     const DatabaseChoice& choice = database.Choice();
     LinkWatch links({choice.folder, choice.linkStore});
     bool ran = false;
+    bool explained = false;  // the failure carries its own reason
     std::string failure;
     std::string cause;
     CoverageStats imagesBefore, imagesAfter;
@@ -605,12 +606,15 @@ void RunConversion(document_object_t* document, ConversionRequest& request, Data
             failure = "The " + method + " conversion failed" +
                       (what == "std::exception" ? std::string() : ": " + what) +
                       "; no output was written.";
+            explained = what != "std::exception";
         } catch (...) {
             failure = "The " + method +
                       " conversion failed (unknown error); no output was "
                       "written.";
         }
-        if (!failure.empty() && console.Errors() == errorsBefore) {
+        // A failure that names its own reason (the memory budget, a file
+        // that cannot be written) needs no guess at the cause.
+        if (!failure.empty() && !explained && console.Errors() == errorsBefore) {
             cause = Diagnosis(request, database);
         }
         coverage.Finish(&imagesBefore, &imagesAfter, &imagesConverted, &imagesFailed);

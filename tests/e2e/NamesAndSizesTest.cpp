@@ -230,5 +230,42 @@ TEST_F(NamesAndSizes, PreviewOfManyPaintsIsCappedAndSaysWhatItLeftOut) {
     EXPECT_GT(word(20), 16000u);
 }
 
+TEST_F(NamesAndSizes, ImagesBeyondTheMemoryBudgetAreRefusedBeforeAnyWork) {
+    // A few hundred bytes that declare two 4 MiB images of zero pixels:
+    // under a 6 MiB budget the second cannot be held, and the run stops
+    // saying how much it asks for, with nothing written.
+    json document = Document({}, {Solid("p", {{"cyan", 0.5}})});
+    const json image = {{"inks", {"cyan"}}, {"width", 2048}, {"height", 2048}};
+    json first = image;
+    first["id"] = "first";
+    json second = image;
+    second["id"] = "second";
+    document["images"] = {first, second};
+    CliRun run = Convert(document, {"--max-memory", "6M", "--strategy", "ISO Coated"});
+    EXPECT_EQ(2, run.status) << run.err;
+    EXPECT_NE(std::string::npos,
+              run.err.find("/images/1: an image (2048 x 2048 pixels, 1 plane) needs 4.0 MiB of "
+                           "memory, more than the 2.0 MiB left of the memory budget of 6.0 MiB"))
+        << run.err;
+    EXPECT_FALSE(Exists(scratch_.Path("out.json")));
+
+    // A conversion whose output images do not fit says so, and only so:
+    // no guess at another cause before it.
+    run = Convert(document, {"--max-memory", "12M", "--strategy", "ISO Coated"});
+    EXPECT_EQ(1, run.status) << run.err;
+    EXPECT_NE(std::string::npos,
+              run.err.find("ERROR: The Color Strategy conversion failed: an image (2048 x 2048 "
+                           "pixels, 4 planes) needs 16.0 MiB of memory"))
+        << run.err;
+    EXPECT_EQ(std::string::npos, run.err.find("could not be prepared")) << run.err;
+    EXPECT_FALSE(Exists(scratch_.Path("out.json")));
+
+    // With room for the input and the converted images, the same document
+    // converts.
+    run = Convert(document, {"--max-memory", "64M", "--strategy", "ISO Coated"});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_TRUE(Exists(scratch_.Path("out.json")));
+}
+
 }  // namespace
 }  // namespace rdz::e2e
