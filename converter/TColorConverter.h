@@ -84,9 +84,11 @@ public:
     /// count below 1 means 1, the default: everything then runs on the calling
     /// thread, one row at a time. With more, each image is converted in bands
     /// of rows (at most 16 rows per thread and about 4 MiB of source and
-    /// target rows, never fewer rows than threads): the calling thread reads
-    /// a band, the threads convert its rows, the calling thread writes them
-    /// in row order. Images, paints, messages and the document come out
+    /// target rows, never fewer rows than threads): while the helpers convert
+    /// the rows of one band, the calling thread writes the band before and
+    /// reads the band after it, and then joins in; the host's image is read
+    /// and written on the calling thread only, in row order. Images, paints,
+    /// messages and the document come out
     /// exactly as with one thread. At most 256 threads are used. Set it before
     /// Convert().
     void SetThreadCount(int count);
