@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/LoadDeviceLink.h"
+#include "engine/littlecms/TintLittleCMS.h"
 #include "engine/TintEngineManager.h"
 #include "engine/TintLink.h"
 #include "host/ZQTypes.h"
@@ -29,6 +30,10 @@ TColorConverter_IccDeviceLink::TColorConverter_IccDeviceLink(
 
 TColorConverter_IccDeviceLink::TColorConverter_IccDeviceLink(
     const TColorConverter_IccDeviceLink& other) = default;
+
+void TColorConverter_IccDeviceLink::SetLinkReuse(bool reuse) {
+    TintLittleCMS::GetInstance()->SetDeviceLinkReuse(reuse);
+}
 
 TColorConverter_IccDeviceLink::~TColorConverter_IccDeviceLink() = default;
 

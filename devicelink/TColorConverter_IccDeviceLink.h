@@ -54,6 +54,15 @@ public:
 
     using TColorConverter::Convert;
 
+    /// Off by default: every conversion builds its link from the file it
+    /// reads. While on (process-wide), a conversion whose device-link file
+    /// holds the same bytes as one of the last few converted through, with
+    /// the same rendering intent, reuses the link built then: the same
+    /// transform, so the same output, without building it again. For a
+    /// program converting many documents with one setting; not for use while
+    /// another thread converts.
+    static void SetLinkReuse(bool reuse);
+
 private:
     /// The transform from the document's process inks to CMYK; empty on failure.
     std::shared_ptr<TColTransf> CreateLinearStrategy();

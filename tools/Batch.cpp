@@ -7,7 +7,9 @@
 // from a shared counter. A worker collects the messages of one input and
 // hands them to this process through a pipe, which prints them whole, so
 // that the lines of two inputs never mix. Each output is written whole or
-// not at all, as a single conversion writes it.
+// not at all, as a single conversion writes it. A device-link file is read
+// for every input, but the transform built from it is built once, in the
+// first input, and reused as long as the file's bytes stay the same.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -24,6 +26,7 @@
 #include <fstream>
 #include <map>
 
+#include "devicelink/TColorConverter_IccDeviceLink.h"
 #include "formats/Errors.h"
 #include "tools/Commands.h"
 #include "tools/Conversion.h"
@@ -95,6 +98,7 @@ class Batch {
 
     int Run() {
         Plan();
+        TColorConverter_IccDeviceLink::SetLinkReuse(true);
         const int total = static_cast<int>(inputs_.size());
         SharedMemory shared(total);
         shared_ = &shared;

@@ -1,9 +1,10 @@
 // Writing a converted 6000 x 6000 CMYK image as a TIFF file: wall time and
 // file size by compression and level, against Deflate at libtiff's default
 // level (what a Deflate input was written with before fast levels), in the
-// same run. Two images: realistic content (gradients, flat blocks and
-// photographic noise in parts) and gradients with a little noise everywhere
-// (the image of bench/cli/compare-tificc.sh).
+// same run. Three images: 0, gradients, flat blocks and strong noise
+// (+-32 on every channel, independent) in parts; 1, gradients with a little
+// noise everywhere (the image of bench/cli/compare-tificc.sh gradient);
+// 2, the realistic image of the other benchmarks (bench/BenchImages.h).
 //
 //   build/rel/bench/tiff/rdz_bench_tiff_compression --benchmark_repetitions=5
 //
@@ -21,18 +22,24 @@
 #include <utility>
 #include <vector>
 
+#include "bench/BenchImages.h"
 #include "formats/tiff/TiffFile.h"
 
 namespace {
 
 constexpr int kSize = 6000;
 
-/// Rows of image `content` (0 realistic, 1 noisy gradients), each plane
-/// after plane.
+constexpr int kContents = 3;
+
+/// Rows of image `content`, each plane after plane.
 const std::vector<std::uint8_t>& Image(int content) {
-    static std::vector<std::uint8_t> images[2];
+    static std::vector<std::uint8_t> images[kContents];
     std::vector<std::uint8_t>& pixels = images[content];
     if (!pixels.empty()) {
+        return pixels;
+    }
+    if (content == 2) {
+        pixels = Planar(RealisticImage(kSize, kSize, 4), kSize, kSize, 4);
         return pixels;
     }
     pixels.resize(static_cast<std::size_t>(kSize) * kSize * 4);
@@ -96,7 +103,7 @@ std::uint64_t WriteImage(int content, std::uint16_t compression, int level,
 }
 
 std::uint64_t Deflate6Size(int content) {
-    static std::uint64_t sizes[2] = {0, 0};
+    static std::uint64_t sizes[kContents] = {};
     if (sizes[content] == 0) {
         sizes[content] = WriteImage(content, COMPRESSION_ADOBE_DEFLATE, 6, PREDICTOR_HORIZONTAL);
     }
@@ -123,10 +130,11 @@ void Cases(benchmark::internal::Benchmark* bench) {
     const std::pair<int, int> cases[] = {
         {COMPRESSION_ADOBE_DEFLATE, 6},  // the reference: libtiff's default level
         {COMPRESSION_ADOBE_DEFLATE, 1}, {COMPRESSION_ADOBE_DEFLATE, 2},
-        {COMPRESSION_ADOBE_DEFLATE, 3}, {COMPRESSION_ZSTD, 9},  // libtiff's default ZSTD level
+        {COMPRESSION_ADOBE_DEFLATE, 3}, {COMPRESSION_ADOBE_DEFLATE, 4},
+        {COMPRESSION_ADOBE_DEFLATE, 5}, {COMPRESSION_ZSTD, 9},  // libtiff's default ZSTD level
         {COMPRESSION_ZSTD, 1},          {COMPRESSION_ZSTD, 3},
         {COMPRESSION_LZW, 0},           {COMPRESSION_NONE, 0}};
-    for (int content = 0; content < 2; ++content) {
+    for (int content = 0; content < kContents; ++content) {
         for (const auto& c : cases) {
             bench->Args({c.first, c.second, content});
         }

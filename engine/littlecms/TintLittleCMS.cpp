@@ -123,7 +123,19 @@ TintProfile TintLittleCMS::OpenProfile(const void* data, unsigned int size) {
 }
 
 TintDLProfile TintLittleCMS::OpenDLProfile(const void* data, unsigned int size) {
-    return TintDLProfile(Adopt<TintLittleCMSDLProfile>(OpenFromMemory(data, size)), m_engineId);
+    auto* object = Adopt<TintLittleCMSDLProfile>(OpenFromMemory(data, size));
+    TintDLProfile profile(object, m_engineId);  // owns the object from here on
+    if (m_reuseDeviceLinks) {
+        object->KeepBytes(data, size);
+    }
+    return profile;
+}
+
+void TintLittleCMS::SetDeviceLinkReuse(bool reuse) {
+    m_reuseDeviceLinks = reuse;
+    if (!reuse) {
+        m_keptDeviceLinks.clear();
+    }
 }
 
 const TintLittleCMSProfile& TintLittleCMS::OwnProfile(const TintProfile& profile) const {
@@ -163,11 +175,30 @@ TintLink TintLittleCMS::CreateDeviceLink(const TintDLProfile& profile, TintRende
     const cmsUInt32Number outFormat = TintLittleCMSFormat(outSpace, bitsPerSample);
     const cmsUInt32Number inFormat = TintLittleCMSFormat(inSpace, bitsPerSample);
 
+    const cmsUInt32Number cmsIntent = TintLittleCMSIntent(intent);
+    const cmsUInt32Number flags = TintLittleCMSFlags(blackPointCompensation);
+    const bool reuse = m_reuseDeviceLinks && !link.GetBytes().empty();
+    if (reuse) {
+        for (const KeptDeviceLink& kept : m_keptDeviceLinks) {
+            if (kept.inFormat == inFormat && kept.outFormat == outFormat &&
+                kept.intent == cmsIntent && kept.flags == flags && kept.bytes == link.GetBytes()) {
+                return kept.link;
+            }
+        }
+    }
+
     g_tintLittleCMSErrorCode = 0;
     cmsHTRANSFORM transform =
-        cmsCreateTransform(link.GetHandle(), inFormat, nullptr, outFormat,
-                           TintLittleCMSIntent(intent), TintLittleCMSFlags(blackPointCompensation));
-    return MakeLink(transform, bitsPerSample, {inSpace, outSpace});
+        cmsCreateTransform(link.GetHandle(), inFormat, nullptr, outFormat, cmsIntent, flags);
+    TintLink made = MakeLink(transform, bitsPerSample, {inSpace, outSpace});
+    if (reuse) {
+        constexpr std::size_t kKept = 4;
+        if (m_keptDeviceLinks.size() == kKept) {
+            m_keptDeviceLinks.erase(m_keptDeviceLinks.begin());
+        }
+        m_keptDeviceLinks.push_back({link.GetBytes(), inFormat, outFormat, cmsIntent, flags, made});
+    }
+    return made;
 }
 
 TintLink TintLittleCMS::CreateProfileLink(const TintProfile& source, const TintProfile& destination,

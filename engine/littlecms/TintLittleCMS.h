@@ -1,9 +1,13 @@
 // The colour engine over LittleCMS 2.
 #pragma once
 
+#include <lcms2.h>
+
+#include <string>
 #include <vector>
 
 #include "engine/TintBaseEngine.h"
+#include "engine/TintLink.h"
 
 class TintLittleCMSDLProfile;
 class TintLittleCMSProfile;
@@ -13,8 +17,9 @@ class TintLittleCMSProfile;
 /// only handles opened by this engine ("Profiles do not match" otherwise)
 /// and 8 or 16 bits per sample; they hand intents 0 to 3 to LittleCMS as
 /// they are and any other value as 20. No state is kept between calls
-/// besides the error code (one per thread); not thread-safe, except for the
-/// links' Transform and TransformValues (TintLittleCMSLink.h).
+/// besides the error code (one per thread) and, when asked for, the device
+/// links kept for reuse (SetDeviceLinkReuse); not thread-safe, except for
+/// the links' Transform and TransformValues (TintLittleCMSLink.h).
 class TintLittleCMS : public TintBaseEngine {
   public:
     /// The process-wide instance, created on first call. Not synchronised.
@@ -66,6 +71,15 @@ class TintLittleCMS : public TintBaseEngine {
     /// Does nothing: LittleCMS has no CMM choice.
     void SetCMM(bool adobeCMM) override;
 
+    /// Off by default. While on, CreateDeviceLink hands back the link it
+    /// built before for a device link of the same bytes (opened while on)
+    /// with the same intent, bits per sample and black-point switch: the
+    /// very transform, so the same output, without building it again (for
+    /// a program that converts many inputs through one device-link file).
+    /// The last few links are kept, each holding its transform until it
+    /// leaves the list, reuse is turned off or the engine is released.
+    void SetDeviceLinkReuse(bool reuse);
+
   private:
     TintLittleCMS() = default;
 
@@ -73,6 +87,17 @@ class TintLittleCMS : public TintBaseEngine {
     const TintLittleCMSDLProfile& OwnProfile(const TintDLProfile& profile) const;
 
     unsigned int m_engineId = kTintEngineIdLittleCMS;
+
+    struct KeptDeviceLink {
+        std::string bytes;
+        cmsUInt32Number inFormat;
+        cmsUInt32Number outFormat;
+        cmsUInt32Number intent;
+        cmsUInt32Number flags;
+        TintLink link;
+    };
+    bool m_reuseDeviceLinks = false;
+    std::vector<KeptDeviceLink> m_keptDeviceLinks;  // oldest first
 
     static TintLittleCMS* s_instance;
 };

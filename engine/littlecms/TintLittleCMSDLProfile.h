@@ -30,6 +30,14 @@ class TintLittleCMSDLProfile : public TintEngineDLProfile {
     /// The LittleCMS handle; stays owned by this object.
     cmsHPROFILE GetHandle() const { return m_handle; }
 
+    /// The bytes the profile was opened from, when the engine keeps them
+    /// (device-link reuse); empty otherwise.
+    const std::string& GetBytes() const { return m_bytes; }
+    void KeepBytes(const void* data, unsigned int size) {
+        m_bytes.assign(static_cast<const char*>(data), size);
+    }
+
   private:
     cmsHPROFILE m_handle;
+    std::string m_bytes;
 };

@@ -70,6 +70,23 @@ TEST_F(Batch, EveryInputIsConvertedAsAloneAndLinksAreComputedOnce) {
     EXPECT_EQ("converted", report["reports"][3]["status"]);
 }
 
+TEST_F(Batch, OneDeviceLinkServesEveryInputWithTheLittleCmsPixels) {
+    // The link is built once in the batch and reused for the inputs after
+    // the first: every output still holds what LittleCMS makes of its input.
+    const std::string link = scratch_.Path("link.icc");
+    WriteDeviceLink(DefaultCmykProfile(), PsCmykProfile(), link);
+    std::vector<std::string> args = {"convert", "--cms", scratch_.Path("cmsdb"), "--device-link",
+                                     link,      "--jobs", "2", "-O", scratch_.Path("out")};
+    args.insert(args.end(), inputs_.begin(), inputs_.end());
+    const CliRun run = RunCli(args);
+    ASSERT_EQ(0, run.status) << run.err;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+        EXPECT_EQ(ApplyDeviceLink(link, ReadTiff(inputs_[i]).pixels),
+                  ReadTiff(scratch_.Path("out/in" + std::to_string(i) + ".tif")).pixels)
+            << i;
+    }
+}
+
 TEST_F(Batch, TheWorstInputGivesTheExitStatusAndNothingOfItIsWritten) {
     WriteText(scratch_.Path("broken.tif"), "II*\0 not really a TIFF");
     std::vector<std::string> args = ProfileConversion(scratch_.Path("cmsdb"));

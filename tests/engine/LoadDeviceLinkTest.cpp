@@ -10,6 +10,7 @@
 #include "TestFolders.h"
 #include "engine/LoadDeviceLink.h"
 #include "engine/TintEngineManager.h"
+#include "engine/littlecms/TintLittleCMS.h"
 
 namespace {
 
@@ -219,4 +220,44 @@ TEST_F(DeviceLinkLoading, PixelsAreByteExactAgainstLittleCMSOnRealLinks) {
     if (!lack.empty()) {
         GTEST_SKIP() << "LittleCMS engine checked; " << lack;
     }
+}
+
+TEST_F(DeviceLinkLoading, ReuseSharesOneLinkOnlyForTheSameBytesAndIntent) {
+    TintLittleCMS& engine = *TintLittleCMS::GetInstance();
+    const Bytes bytes = IntentLink();
+    const std::string path = Write("reused.icc", bytes);
+    const Bytes input = PixelGrid(4, 4);
+
+    // Off (the default): every load builds its own link.
+    const auto first = Load(path, TCMS::Perceptual);
+    const auto second = Load(path, TCMS::Perceptual);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first->GetEngineLink(), second->GetEngineLink());
+
+    engine.SetDeviceLinkReuse(true);
+    const auto kept = Load(path, TCMS::Perceptual);
+    const auto again = Load(path, TCMS::Perceptual);
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(kept->GetEngineLink(), again->GetEngineLink());
+    EXPECT_EQ(Apply(*again, input), Direct(bytes, TYPE_CMYK_8, 0, input));
+
+    // Another intent, or the file rewritten with other tables, is built anew.
+    const auto saturation = Load(path, TCMS::Saturation);
+    EXPECT_NE(saturation->GetEngineLink(), kept->GetEngineLink());
+    EXPECT_EQ(Apply(*saturation, Bytes{10, 20, 30, 40}), (Bytes{20, 30, 40, 10}));
+    const Bytes other = Save(ClutDeviceLink(cmsSigCmykData, cmsSigCmykData).get());
+    Write("reused.icc", other);
+    const auto rewritten = Load(path, TCMS::Perceptual);
+    ASSERT_NE(rewritten, nullptr);
+    EXPECT_NE(rewritten->GetEngineLink(), kept->GetEngineLink());
+    EXPECT_EQ(Apply(*rewritten, input), Direct(other, TYPE_CMYK_8, 0, input));
+
+    // Off again: the kept links are let go.
+    const TintEngineLink* shared = kept->GetEngineLink();
+    engine.SetDeviceLinkReuse(false);
+    EXPECT_EQ(shared->GetReferenceCount(), 2);  // `kept` and `again` only
+    Write("reused.icc", bytes);
+    EXPECT_NE(Load(path, TCMS::Perceptual)->GetEngineLink(), shared);
 }
