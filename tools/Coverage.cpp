@@ -1,6 +1,8 @@
 #include "tools/Coverage.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <type_traits>
 
 namespace rdz::tools {
 namespace {
@@ -17,6 +19,60 @@ double SolidCoverage(const paint_t* paint) {
         }
     }
     return percent;
+}
+
+// The sums of one piece of a row (at most kPiece pixels). A pixel's sum is
+// kept in 16 bits while up to 257 planes add up (255 x 257 = 65535): twice
+// the lanes of 32 bits in the loops the compiler vectorises.
+constexpr std::size_t kPiece = 4096;
+constexpr std::size_t kNarrowPlanes = 257;
+
+/// Rows read: adds the process planes of pixels [first, first + n).
+template <typename Sum>
+void SumRead(const unsigned char* planes, std::size_t w, std::size_t first, std::size_t n,
+             const std::vector<std::size_t>& processPlanes, std::size_t planeCount,
+             std::uint64_t* total, std::uint32_t* largest) {
+    Sum sums[kPiece];
+    std::fill(sums, sums + n, Sum{0});
+    for (std::size_t p : processPlanes) {
+        if (p >= planeCount) {
+            break;
+        }
+        const unsigned char* plane = planes + p * w + first;
+        for (std::size_t x = 0; x < n; ++x) {
+            sums[x] = static_cast<Sum>(sums[x] + plane[x]);
+        }
+    }
+    // 16-bit sums of a piece add up within 32 bits.
+    std::conditional_t<sizeof(Sum) == 2, std::uint32_t, std::uint64_t> pieceTotal = 0;
+    Sum pieceMax = 0;
+    for (std::size_t x = 0; x < n; ++x) {
+        pieceTotal += sums[x];
+        pieceMax = std::max(pieceMax, sums[x]);
+    }
+    *total += pieceTotal;
+    *largest = std::max<std::uint32_t>(*largest, pieceMax);
+}
+
+/// Rows written: per plane its sum, and the largest sum of the leading
+/// planes up to it, over pixels [first, first + n).
+template <typename Sum>
+void SumWritten(const unsigned char* planes, std::size_t w, std::size_t first, std::size_t n,
+                std::size_t count, std::uint64_t* planeSums, std::uint32_t* leadingMax) {
+    Sum sums[kPiece];
+    std::fill(sums, sums + n, Sum{0});
+    for (std::size_t p = 0; p < count; ++p) {
+        const unsigned char* plane = planes + p * w + first;
+        std::uint32_t planeSum = 0;  // at most 4096 x 255
+        Sum largest = 0;
+        for (std::size_t x = 0; x < n; ++x) {
+            planeSum += plane[x];
+            sums[x] = static_cast<Sum>(sums[x] + plane[x]);
+            largest = std::max(largest, sums[x]);
+        }
+        planeSums[p] += planeSum;
+        leadingMax[p + 1] = std::max<std::uint32_t>(leadingMax[p + 1], largest);
+    }
 }
 
 }  // namespace
@@ -53,9 +109,8 @@ void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* pla
     // plane by plane over pieces of a row (loops the compiler vectorises;
     // pieces, so that a very wide row costs no memory of its own size), in
     // integers, and become percentages once, in Finish.
-    constexpr std::size_t kPiece = 4096;
     const std::size_t w = static_cast<std::size_t>(width);
-    std::uint32_t sums[kPiece];
+    const std::size_t count = static_cast<std::size_t>(std::max(0, planeCount));
     if (!written) {
         if (definition == nullptr) {
             return;
@@ -74,21 +129,15 @@ void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* pla
         }
         std::uint64_t total = 0;
         std::uint32_t largest = 0;
+        const bool narrow = image.processPlanes.size() <= kNarrowPlanes;
         for (std::size_t first = 0; first < w; first += kPiece) {
             const std::size_t n = std::min(kPiece, w - first);
-            std::fill(sums, sums + n, 0u);
-            for (std::size_t p : image.processPlanes) {
-                if (p >= static_cast<std::size_t>(planeCount)) {
-                    break;
-                }
-                const unsigned char* plane = planes + p * w + first;
-                for (std::size_t x = 0; x < n; ++x) {
-                    sums[x] += plane[x];
-                }
-            }
-            for (std::size_t x = 0; x < n; ++x) {
-                total += sums[x];
-                largest = std::max(largest, sums[x]);
+            if (narrow) {
+                SumRead<std::uint16_t>(planes, w, first, n, image.processPlanes, count, &total,
+                                       &largest);
+            } else {
+                SumRead<std::uint32_t>(planes, w, first, n, image.processPlanes, count, &total,
+                                       &largest);
             }
         }
         image.pixelsRead += w;
@@ -101,25 +150,18 @@ void ImageCoverage::Observe(const ct_def_t* definition, const unsigned char* pla
         return;
     }
     Image& image = images_[owner];
-    const std::size_t count = static_cast<std::size_t>(planeCount);
     if (image.planeSums.size() < count) {
         image.planeSums.resize(count, 0);
         image.leadingMax.resize(count + 1, 0);
     }
     for (std::size_t first = 0; first < w; first += kPiece) {
         const std::size_t n = std::min(kPiece, w - first);
-        std::fill(sums, sums + n, 0u);
-        for (std::size_t p = 0; p < count; ++p) {
-            const unsigned char* plane = planes + p * w + first;
-            std::uint64_t planeSum = 0;
-            std::uint32_t largest = 0;
-            for (std::size_t x = 0; x < n; ++x) {
-                planeSum += plane[x];
-                sums[x] += plane[x];
-                largest = std::max(largest, sums[x]);
-            }
-            image.planeSums[p] += planeSum;
-            image.leadingMax[p + 1] = std::max(image.leadingMax[p + 1], largest);
+        if (count <= kNarrowPlanes) {
+            SumWritten<std::uint16_t>(planes, w, first, n, count, image.planeSums.data(),
+                                      image.leadingMax.data());
+        } else {
+            SumWritten<std::uint32_t>(planes, w, first, n, count, image.planeSums.data(),
+                                      image.leadingMax.data());
         }
     }
     image.pixelsWritten += w;
