@@ -55,6 +55,10 @@ struct WriteSettings {
     /// Compression of written pixels: "" keeps the input's, else "none",
     /// "lzw", "deflate" or "zstd".
     std::string compression;
+    /// Level of the compression of written pixels, 1 (fastest) to 9
+    /// (smallest), for the compressions that have levels (Deflate, ZSTD,
+    /// LZMA); 0: the writer's own fast level.
+    int compressionLevel = 0;
     OutputProfile profile;
 };
 

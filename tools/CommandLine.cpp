@@ -40,7 +40,7 @@ const std::set<std::string> kIccOptions = {"--intent"};
 struct ConversionTexts {
     std::string cms, output, outputFolder, report, strategy, policy, strategyType, source,
         destination, intent, clean, totalInk, maxK, startK, range, purpose, deviceLink, threads,
-        jobs, compression, maxMemory;
+        jobs, compression, compressionLevel, maxMemory;
     std::vector<std::string> exceptions, inputs;
     bool profile = false, useDocumentProfile = false, reseparate = false, noBpc = false,
          noLinework = false, noImages = false, noFlatten = false, convertMaskPaints = false,
@@ -139,6 +139,8 @@ void DefineConversion(CLI::App* app, ConversionTexts& t, bool preview) {
         Valued(app, "--report", t.report, "FILE");
         Valued(app, "--compression", t.compression, Words(kCompressions))
             ->check(ChoiceCheck("--compression", kCompressions));
+        Valued(app, "--compression-level", t.compressionLevel, "N")
+            ->check(IntegerCheck("--compression-level", 1, 9));
     }
     Valued(app, "--strategy", t.strategy, "STRATEGY");
     app->add_option("--exception", t.exceptions)->type_name("INK")->allow_extra_args(false);
@@ -320,6 +322,14 @@ ConversionRequest MakeConversion(const CLI::App* app, const ConversionTexts& t, 
     }
     if (given("--compression")) {
         request.compression = ChoiceValue("--compression", t.compression, kCompressions);
+    }
+    if (given("--compression-level")) {
+        if (request.compression == "none" || request.compression == "lzw") {
+            throw UsageError("--compression-level applies to deflate and zstd, not to " +
+                             request.compression);
+        }
+        request.compressionLevel =
+            static_cast<int>(IntegerValue("--compression-level", t.compressionLevel, 1, 9));
     }
     if (given("--max-memory")) {
         request.maxMemory = SizeValue("--max-memory", t.maxMemory);

@@ -47,6 +47,8 @@ struct ConversionRequest {
     int jobs = 0;
     /// "" (as the input), "none", "lzw", "deflate" or "zstd".
     std::string compression;
+    /// 1..9, or 0: the writer's default (--compression-level).
+    int compressionLevel = 0;
     /// Memory budget in bytes; `maxMemoryGiven` false: half the physical memory.
     std::uint64_t maxMemory = 0;
     bool maxMemoryGiven = false;

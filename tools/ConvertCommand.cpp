@@ -136,6 +136,7 @@ void ConvertOne(ConversionRequest& request, const std::string& input, const std:
     WriteSettings settings;
     settings.progress = &console.Progress();
     settings.compression = request.compression;
+    settings.compressionLevel = request.compressionLevel;
     settings.profile = OutputProfileOf(request, database);
     document->PrepareOutput(output, temporary, outputs, settings);
 

@@ -126,6 +126,8 @@ GENERAL OPTIONS:
                             every core, shared among --jobs)
   --compression C           compression of written TIFF files: none, lzw,
                             deflate or zstd (default: as the input)
+  --compression-level N     1 (fastest) to 9 (smallest files) for deflate and
+                            zstd (default: 1 for deflate, 3 for zstd)
   --max-memory SIZE         most memory for image data, such as 512M or 4G
                             (default: half of the physical memory)
   --allow-outside-paths     let a document name pixel files outside its own

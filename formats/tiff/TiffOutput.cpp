@@ -11,11 +11,12 @@
 namespace rdz::formats {
 namespace {
 
-// Levels that keep writing fast (bench/tiff, 6000 x 6000 CMYK, two kinds of
-// content): Deflate level 1 takes a quarter to a twelfth of the CPU time of
-// the default level 6 for files 8 to 12% larger (levels 2 and 3 are slower
-// and no smaller); ZSTD level 3 a third to a fifth of the time of libtiff's
-// default level 9 for files 4 to 7% larger.
+// Levels that keep writing fast (bench/tiff, 6000 x 6000 CMYK, three kinds
+// of content): Deflate level 1 takes a third to a thirteenth of the time of
+// level 6 for files 4 to 12% larger (levels 2 to 5 are slower and no
+// smaller); ZSTD level 3 a third to a quarter of the time of libtiff's
+// default level 9 for files 2 to 4% larger or smaller. WriteSettings'
+// compressionLevel overrides them, for smaller files at more time.
 constexpr int kDeflateLevel = 1;
 constexpr int kZstdLevel = 3;
 constexpr int kLzmaPreset = 1;
@@ -34,8 +35,10 @@ bool EqualsIgnoringCaseAscii(const std::string& a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
-/// Compression, level and predictor of a written page.
-void ChooseCompression(const TiffLayout& input, const std::string& choice, TiffLayout* out) {
+/// Compression, level (`level` 0: our fast default) and predictor of a
+/// written page.
+void ChooseCompression(const TiffLayout& input, const std::string& choice, int level,
+                       TiffLayout* out) {
     std::uint16_t compression = input.compression;
     std::uint16_t predictor = input.predictor;
     if (choice.empty()) {
@@ -68,13 +71,13 @@ void ChooseCompression(const TiffLayout& input, const std::string& choice, TiffL
     switch (compression) {
         case COMPRESSION_ADOBE_DEFLATE:
         case COMPRESSION_DEFLATE:
-            out->compressionLevel = kDeflateLevel;
+            out->compressionLevel = level > 0 ? level : kDeflateLevel;
             break;
         case COMPRESSION_ZSTD:
-            out->compressionLevel = kZstdLevel;
+            out->compressionLevel = level > 0 ? level : kZstdLevel;
             break;
         case COMPRESSION_LZMA:
-            out->compressionLevel = kLzmaPreset;
+            out->compressionLevel = level > 0 ? level : kLzmaPreset;
             break;
         default:
             out->compressionLevel = 0;
@@ -84,7 +87,7 @@ void ChooseCompression(const TiffLayout& input, const std::string& choice, TiffL
 /// The layout of a page copied as it was read.
 TiffLayout CopyLayout(const TiffPage& page, const WriteSettings& settings) {
     TiffLayout layout = page.layout;
-    ChooseCompression(page.layout, settings.compression, &layout);
+    ChooseCompression(page.layout, settings.compression, settings.compressionLevel, &layout);
     layout.tags.insert(layout.tags.end(), page.layout.untrueTags.begin(),
                        page.layout.untrueTags.end());
     return layout;
@@ -134,7 +137,7 @@ TiffLayout OutputLayout(const TiffPage& page, const std::vector<inkt_t*>& inks, 
             input.extraSamples[static_cast<std::size_t>(sample - colour)]);
     }
 
-    ChooseCompression(input, settings.compression, &layout);
+    ChooseCompression(input, settings.compression, settings.compressionLevel, &layout);
     layout.hasResolution = input.hasResolution;
     layout.xResolution = input.xResolution;
     layout.yResolution = input.yResolution;

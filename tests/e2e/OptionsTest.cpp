@@ -88,6 +88,10 @@ TEST(Options, RefusedValuesSayWhatTheOptionTakes) {
         {{"--threads", "0x4"}, "--threads expects a whole number from 1 to 256, not '0x4'"},
         {{"--jobs", "+2"}, "--jobs expects a whole number from 1 to 256, not '+2'"},
         {{"--compression", "lzma"}, "--compression expects none, lzw, deflate or zstd, not 'lzma'"},
+        {{"--compression-level", "10"},
+         "--compression-level expects a whole number from 1 to 9, not '10'"},
+        {{"--compression", "lzw", "--compression-level", "6"},
+         "--compression-level applies to deflate and zstd, not to lzw"},
         {{"--max-memory", "12X"},
          "--max-memory expects a size such as 512M or 4G (a whole number, then K, M, G or T), "
          "not '12X'"},

@@ -3,6 +3,9 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "tests/e2e/E2eSupport.h"
 
 namespace rdz::e2e {
@@ -68,6 +71,46 @@ TEST_F(TiffImages, EveryLayoutAndCompressionIsReadSampleForSample) {
         EXPECT_EQ(c.compression, out.compression);
         EXPECT_FLOAT_EQ(150.0f, out.xResolution);
         EXPECT_EQ(pixels, out.pixels);
+    }
+}
+
+TEST_F(TiffImages, CompressionLevelTradesTimeForSmallerFilesWithTheSamePixels) {
+    // Gradients with a little noise: the slow levels find what the fast
+    // one leaves.
+    TestTiff tiff;
+    tiff.width = 400;
+    tiff.height = 300;
+    tiff.rowsPerStrip = 300;
+    std::vector<std::uint8_t> pixels;
+    std::uint32_t noise = 7;
+    for (int y = 0; y < tiff.height; ++y) {
+        for (int x = 0; x < tiff.width; ++x) {
+            noise = noise * 1664525u + 1013904223u;
+            const int jitter = static_cast<int>(noise >> 29) - 4;
+            for (int c = 0; c < 4; ++c) {
+                const int v = (c % 2 == 0 ? x * 255 / tiff.width : y * 255 / tiff.height) + jitter;
+                pixels.push_back(static_cast<std::uint8_t>(std::clamp(v, 0, 255)));
+            }
+        }
+    }
+    WriteTiff(scratch_.Path("in.tif"), tiff, pixels);
+    const auto written = [&](const std::vector<std::string>& options, const std::string& name) {
+        std::vector<std::string> args = {"convert", "--cms", ExampleCmsDb(), "--strategy",
+                                         "ISO Coated"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.insert(args.end(), {scratch_.Path("in.tif"), "-o", scratch_.Path(name)});
+        const CliRun run = RunCli(args);
+        EXPECT_EQ(0, run.status) << run.err;
+        const TiffContent out = ReadTiff(scratch_.Path(name));
+        EXPECT_EQ(pixels, out.pixels) << name;
+        return std::filesystem::file_size(scratch_.Path(name));
+    };
+    const auto fast = written({"--compression", "deflate"}, "fast.tif");
+    EXPECT_EQ(fast, written({"--compression", "deflate", "--compression-level", "1"}, "one.tif"));
+    EXPECT_LT(written({"--compression", "deflate", "--compression-level", "9"}, "nine.tif"), fast);
+    if (TIFFIsCODECConfigured(COMPRESSION_ZSTD) != 0) {
+        EXPECT_LT(written({"--compression", "zstd", "--compression-level", "9"}, "zstd9.tif"),
+                  written({"--compression", "zstd"}, "zstd.tif"));
     }
 }
 
