@@ -163,6 +163,54 @@ TEST_F(TiffImages, DeviceLinkOnAnImageMatchesLittleCms) {
     EXPECT_EQ(ApplyDeviceLink(link, pixels), ReadTiff(scratch_.Path("out.tif")).pixels);
 }
 
+TEST_F(TiffImages, AnyNumberOfThreadsWritesTheFileAndMessagesOfOne) {
+    // Tall enough for several bands at every thread count, with an alpha
+    // channel and strips that do not line up with the bands.
+    TestTiff tiff;
+    tiff.width = 37;
+    tiff.height = 211;
+    tiff.extras = {2};
+    tiff.rowsPerStrip = 5;
+    tiff.compression = COMPRESSION_ADOBE_DEFLATE;
+    tiff.predictor = 2;
+    WriteTiff(scratch_.Path("in.tif"), tiff, TestPixels(tiff));
+    CopyFolder(ExampleCmsDb(), scratch_.Path("cmsdb"));
+    const std::string link = scratch_.Path("link.icc");
+    WriteDeviceLink(DefaultCmykProfile(), PsCmykProfile(), link);
+
+    const std::vector<std::vector<std::string>> methods = {
+        {"--device-link", link},
+        {"--profile", "--source", "default_cmyk.icc", "--destination", "ps_cmyk.icc",
+         "--total-ink", "260"},
+        {"--strategy", "Coated to Uncoated"},
+    };
+    for (const std::vector<std::string>& method : methods) {
+        if (!MethodBuilt(method[0] == "--device-link" ? "device-link"
+                         : method[0] == "--profile"   ? "profile"
+                                                      : "strategy")) {
+            continue;
+        }
+        SCOPED_TRACE(method[0]);
+        const auto convert = [&](const std::string& threads) {
+            std::vector<std::string> args = {"convert", "--cms", scratch_.Path("cmsdb"),
+                                             "--threads", threads};
+            args.insert(args.end(), method.begin(), method.end());
+            args.insert(args.end(), {scratch_.Path("in.tif"), "-o", scratch_.Path("out.tif")});
+            const CliRun run = RunCli(args);
+            EXPECT_EQ(0, run.status) << run.err;
+            return std::make_pair(ReadText(scratch_.Path("out.tif")), run.err);
+        };
+        convert("1");  // stores the links the method computes, so that every run reuses them
+        const auto one = convert("1");
+        EXPECT_NE(TestPixels(tiff), ReadTiff(scratch_.Path("out.tif")).pixels);
+        for (const char* threads : {"2", "3", "7"}) {
+            const auto many = convert(threads);
+            EXPECT_TRUE(one.first == many.first) << threads << " threads: another file";
+            EXPECT_EQ(one.second, many.second) << threads << " threads";
+        }
+    }
+}
+
 TEST_F(TiffImages, ImagesThatAreNotCmykOrNotWholeAreRefusedWithTheirName) {
     TestTiff rgb;
     rgb.colour = 3;
