@@ -178,23 +178,23 @@ TEST_F(TiffImages, AnyNumberOfThreadsWritesTheFileAndMessagesOfOne) {
     const std::string link = scratch_.Path("link.icc");
     WriteDeviceLink(DefaultCmykProfile(), PsCmykProfile(), link);
 
-    const std::vector<std::vector<std::string>> methods = {
-        {"--device-link", link},
-        {"--profile", "--source", "default_cmyk.icc", "--destination", "ps_cmyk.icc",
-         "--total-ink", "260"},
-        {"--strategy", "Coated to Uncoated"},
+    const std::vector<std::pair<std::string, std::vector<std::string>>> methods = {
+        {"device-link", {"--device-link", link}},
+        {"profile",
+         {"--profile", "--source", "default_cmyk.icc", "--destination", "ps_cmyk.icc",
+          "--total-ink", "260"}},
+        {"strategy", {"--strategy", "Coated to Uncoated"}},
     };
-    for (const std::vector<std::string>& method : methods) {
-        if (!MethodBuilt(method[0] == "--device-link" ? "device-link"
-                         : method[0] == "--profile"   ? "profile"
-                                                      : "strategy")) {
+    for (const auto& method : methods) {
+        const std::vector<std::string>& options = method.second;
+        if (!MethodBuilt(method.first)) {
             continue;
         }
-        SCOPED_TRACE(method[0]);
+        SCOPED_TRACE(method.first);
         const auto convert = [&](const std::string& threads) {
             std::vector<std::string> args = {"convert", "--cms", scratch_.Path("cmsdb"),
                                              "--threads", threads};
-            args.insert(args.end(), method.begin(), method.end());
+            args.insert(args.end(), options.begin(), options.end());
             args.insert(args.end(), {scratch_.Path("in.tif"), "-o", scratch_.Path("out.tif")});
             const CliRun run = RunCli(args);
             EXPECT_EQ(0, run.status) << run.err;
